@@ -1,0 +1,66 @@
+#include "contr_net_info.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "ping6.h"
+
+void contr_net_info::read(const std::string& body) {
+  std::istringstream in(body);
+  if (!(in >> ip_contr) || !(in >> mask_contr))
+    return;
+  // On a failed read the number is 0 when no digits came and the type's
+  // limit when they overflowed it; either way the reading ends there.
+  int flag = 0;
+  const bool got_flag = static_cast<bool>(in >> flag);
+  not_configured = flag != 0;
+  if (!got_flag || not_configured)
+    return;
+  in >> contr_name && in >> ip_configured && in >> aux && in >> systems;
+}
+
+uint32_t parse_IPv4_string(const std::string& text) {
+  // Unconverted numbers stay 0 so that any text gives one fixed value.
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  sscanf(text.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d);
+  return (a << 24) | (b << 16) | (c << 8) | d;
+}
+
+bool contr_net_info::check_ips_masks(std::string& reason) const {
+  const uint32_t pc = parse_IPv4_string(ip_pc);
+  const uint32_t pc_mask = parse_IPv4_string(mask_pc);
+  const uint32_t contr = parse_IPv4_string(ip_contr);
+  const uint32_t contr_mask = parse_IPv4_string(mask_contr);
+  const uint32_t diff = pc ^ contr;
+  if (diff & contr_mask) {
+    reason = "(ip_pc & mask_contr) != (ip_contr & mask_contr)";
+    return false;
+  }
+  if (diff & pc_mask) {
+    reason = "(ip_pc & mask_pc) != (ip_contr & mask_pc)";
+    return false;
+  }
+  return true;
+}
+
+void contr_net_info::get_print(std::string& line) {
+  line = ip_contr;
+  std::string reason;
+  available = check_ips_masks(reason);
+  if (available) {
+    line += Z(" 'контроллер доступен'");
+  } else {
+    line += Z(" 'нет доступа к контроллеру' ");
+    line += reason;
+  }
+  if (not_configured) {
+    line += Z(" сетевые настройки не сконфигурированы");
+  } else if (ip_contr != ip_configured) {
+    line += Z(" Ошибка: настроенный адрес не совпадает с реальным.");
+  } else {
+    line += ' ';
+    line += Z(contr_name.c_str());
+    line += '\t';
+    line += Z(systems.c_str());
+  }
+}

@@ -1,0 +1,192 @@
+#include "html.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+
+#include "ping6.h"
+
+const std::string s1 =
+    "\n"
+    "<!DOCTYPE html>\n"
+    "<HTML>\n"
+    "<head>\n"
+    "\t<META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=utf-8'>\n"
+    "\t<title>Ссылки</title>\n"
+    "\t<style type=\"text/css\">\n"
+    "\n"
+    "\n"
+    "table.CTS {\n"
+    "  border: 1px solid #000000;\n"
+    "  border-collapse: collapse;\n"
+    "}\n"
+    "table.CTS td, table.CTS th {\n"
+    "  border: 2px solid #AAAAAA;\n"
+    "}\n"
+    "table.CTS thead {\n"
+    "  background: #DDDDDD;\n"
+    "}\n"
+    "table.CTS thead th {\n"
+    "  font-weight: normal;\n"
+    "}\n"
+    "table.CTS tfoot {\n"
+    "  font-weight: bold;\n"
+    "}\n"
+    "\n"
+    "\n"
+    "\t</style>\n"
+    "</head>\n"
+    "<BODY>\n"
+    "<TABLE class=\"CTS\">\n";
+
+const std::string s3 = "\n</TABLE>\n</BODY>\n</HTML>\n";
+
+namespace {
+
+/// A controller chooses its own texts and the page is opened in a browser:
+/// the five characters that can open markup or leave an attribute are
+/// written as entities, all other bytes as they are.
+std::string escape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+class unique_fd {
+ public:
+  explicit unique_fd(int fd) : fd_(fd) {}
+  unique_fd(const unique_fd&) = delete;
+  unique_fd& operator=(const unique_fd&) = delete;
+  ~unique_fd() {
+    if (fd_ != -1)
+      close(fd_);
+  }
+  int get() const { return fd_; }
+  /// Closes now and reports whether close succeeded (errno set if not).
+  bool close_checked() {
+    const int fd = fd_;
+    fd_ = -1;
+    return close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+bool write_all(int fd, const std::string& content) {
+  size_t done = 0;
+  while (done < content.size()) {
+    const ssize_t n = write(fd, content.data() + done, content.size() - done);
+    if (n == -1) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void add_cell(std::ostream& out, std::string text) {
+  out << "<TD>" << text << "</TD>";
+}
+
+void add_ref(std::ostream& out, std::string url) {
+  add_cell(out, "<a href='http://" + url + "'>" + url + "</a>");
+}
+
+void contr_net_info_html(std::ostream& out, const contr_net_info& info) {
+  const std::string ip = escape(info.ip_contr);
+  add_cell(out, ip);
+  add_cell(out, info.available ? "Контроллер доступен." : "Нет доступа к контр.");
+  add_ref(out, ip + "/get_local_file/fbd.html");
+  add_ref(out, ip + "/get_local_file/mal.html");
+  if (info.not_configured) {
+    add_cell(out, " сетевые настройки не сконфигурированы");
+  } else if (info.ip_contr != info.ip_configured) {
+    add_cell(out, " Ошибка: настроенный адрес не совпадает с реальным.");
+  } else {
+    add_ref(out, ip);
+    add_cell(out, escape(info.contr_name));
+    add_cell(out, escape(info.systems));
+  }
+}
+
+std::string report_page(const std::vector<contr_net_info>& list) {
+  std::ostringstream out;
+  out << s1 << "<thead><TR>";
+  for (const char* header :
+       {"IP адрес", "Доступность по сети", "Адрес FBD программирования",
+        "Адрес для доступа к меню", "Адрес для диспетчеризации",
+        "Имя контроллера", "Системы"})
+    add_cell(out, header);
+  out << "</TR></thead>\n";
+  for (const contr_net_info& info : list) {
+    out << "<TR>";
+    contr_net_info_html(out, info);
+    out << "</TR>\n";
+  }
+  out << s3;
+  return out.str();
+}
+
+bool write_report_file(const char* path, const std::string& content) {
+  // The path lies in a directory every user can write. O_NOFOLLOW refuses a
+  // planted symbolic link (ELOOP); O_NONBLOCK keeps a planted FIFO from
+  // hanging the open (ENXIO without a reader). Nothing is truncated before
+  // the owner is known.
+  unique_fd fd(open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK |
+                              O_CLOEXEC,
+                    0644));
+  if (fd.get() == -1)
+    return false;
+  struct stat st;
+  if (fstat(fd.get(), &st) == -1)
+    return false;
+  if (st.st_uid != geteuid()) {
+    errno = EPERM;
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return false;
+  }
+  if (ftruncate(fd.get(), 0) == -1 || !write_all(fd.get(), content))
+    return false;
+  return fd.close_checked();
+}
+
+void show_html(std::vector<contr_net_info>& list) {
+  std::cout << Z("Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: ");
+  std::cout.flush();
+  fflush(stdout);
+  if (getc(stdin) != 'y')
+    return;
+  if (!write_report_file(kReportPath, report_page(list))) {
+    const int err = errno;
+    std::cerr << Z("Не удалось записать файл /tmp/disc734.html: ")
+              << strerror(err) << std::endl;
+    return;
+  }
+  // The trailing & lets the shell start the browser in the background.
+  (void)!system("chromium file:///tmp/disc734.html&");
+}

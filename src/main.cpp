@@ -1,0 +1,113 @@
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "contr_net_info.h"
+#include "get_ip_mask_by_iface.h"
+#include "html.h"
+#include "interfaces.h"
+#include "menu.h"
+#include "net.h"
+#include "ping6.h"
+
+namespace {
+
+/// Pings the link, queries every node that answered, prints the summary and
+/// offers the page of links.
+void sweep(const std::string& iface_name, int iface_index,
+           const std::string& ip_pc, const std::string& mask_pc) {
+  std::unordered_set<std::string> neighbours;
+  ping6(iface_index, iface_name, neighbours);
+
+  std::vector<contr_net_info> controllers;
+  std::string report;
+  for (const std::string& address : neighbours) {
+    std::string body;
+    if (!request_contr_net_info(address.c_str(), iface_index,
+                                iface_name.c_str(), body))
+      continue;
+    contr_net_info info;
+    info.ip_pc = ip_pc;
+    info.mask_pc = mask_pc;
+    info.read(body);
+    std::string line;
+    info.get_print(line);
+    report += line;
+    report += "\n";
+    controllers.push_back(info);
+  }
+
+  std::cout << std::endl;
+  std::cout << Z("Обнаруженные контроллеры:") << std::endl;
+  std::cout << report;
+  std::cout << std::endl;
+  std::cout << Z("Адрес FBD программирования: ")
+            << Z("<ip_адрес>/get_local_file/fbd.html") << std::endl;
+  std::cout << Z("Адрес для доступа к меню: ")
+            << Z("<ip_адрес>/get_local_file/mal.html") << std::endl;
+  std::cout << Z("Адрес для диспетчеризации: ") << Z("<ip_адрес>")
+            << std::endl
+            << std::endl;
+  show_html(controllers);
+}
+
+}  // namespace
+
+int main() {
+  std::map<std::string, int> ifaces;
+  if (!get_all_interfaces_ipv6(ifaces))
+    return 0;
+  if (ifaces.empty()) {
+    std::cout << Z("Не найдено ни одного сетевого адаптера с адресом IPv6.")
+              << std::endl;
+    return 0;
+  }
+
+  std::string iface_name = ifaces.begin()->first;
+  int iface_index = ifaces.begin()->second;
+  int position = 0;
+  std::string scratch;
+  if (ifaces.size() >= 2) {
+    Menu menu;
+    menu.title = Z("Выберете сетевой адаптер компьютера");
+    std::vector<std::string> names;
+    std::vector<int> indexes;
+    for (const auto& [name, index] : ifaces) {
+      menu.items.push_back(name);
+      names.push_back(name);
+      indexes.push_back(index);
+    }
+    if (!menu.show(position, scratch))
+      return 0;
+    iface_name = names[position];
+    iface_index = indexes[position];
+  }
+  printf("\n%s: %s\n\n", Z("Выбранный сетевой адаптер компьютера"),
+         iface_name.c_str());
+
+  ips_masks addresses;
+  if (!get_arr_ip_mask_by_iface(iface_index, iface_name, addresses)) {
+    std::cout << Z("IP-адрес адаптера не найден.") << iface_name << std::endl;
+    return 0;
+  }
+  position = 0;
+  if (addresses.size() >= 2) {
+    Menu menu;
+    menu.title =
+        std::string(Z("Выберите адрес для интерфейса ")) + iface_name;
+    for (const ip_mask& entry : addresses)
+      menu.items.push_back(entry.ip);
+    if (!menu.show(position, scratch))
+      return 0;
+  }
+  const std::string ip_pc = addresses[position].ip;
+  const std::string mask_pc = addresses[position].mask;
+  printf("\n%s: %s, mask: %s\n\n", Z("IP адрес сетевого адаптера компьютера"),
+         ip_pc.c_str(), mask_pc.c_str());
+
+  sweep(iface_name, iface_index, ip_pc, mask_pc);
+  return 0;
+}

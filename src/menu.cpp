@@ -1,0 +1,53 @@
+#include "menu.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "ping6.h"
+
+namespace {
+
+bool quit() {
+  puts(Z("Выход"));
+  return false;
+}
+
+}  // namespace
+
+bool Menu::show(int& index, std::string& chosen) const {
+  const int count = static_cast<int>(items.size());
+  for (;;) {
+    puts("==============================");
+    printf("%s:\n", title.c_str());
+    puts("==============================");
+    for (int i = 0; i < count; ++i)
+      printf("%d: %s\n", i + 1, items[i].c_str());
+    printf("%s %d. q - %s: ", Z("Введите число от 1 to"), count, Z("выход"));
+    fflush(stdout);
+
+    // Ten bytes: at most nine characters per read; the rest of a longer
+    // line stays in the input for the next cycle or the next reader.
+    char line[10];
+    if (fgets(line, sizeof line, stdin) == nullptr)
+      return quit();  // end of input would otherwise repeat the menu forever
+    const size_t len = strlen(line);
+    if (len > 0)
+      line[len - 1] = '\0';
+
+    if (line[0] == 'q')
+      return quit();
+    const int value = static_cast<int>(strtol(line, nullptr, 10));
+    if (value == 0) {
+      puts(Z("Введено не допустимое значение."));
+      continue;
+    }
+    if (value < 0 || value > count) {
+      printf("%s: %d\n", Z("Введено не допустимое значение."), value);
+      continue;
+    }
+    index = value - 1;
+    chosen = items[index];
+    return true;
+  }
+}

@@ -1,0 +1,264 @@
+#include "net.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "ping6.h"
+
+namespace {
+
+/// Owns one descriptor; -1 is empty. Closing preserves errno so that a
+/// perror after a cleanup still names the real failure.
+class unique_fd {
+ public:
+  explicit unique_fd(int fd = -1) : fd_(fd) {}
+  unique_fd(unique_fd&& other) noexcept : fd_(other.release()) {}
+  unique_fd& operator=(unique_fd&& other) noexcept {
+    reset(other.release());
+    return *this;
+  }
+  unique_fd(const unique_fd&) = delete;
+  unique_fd& operator=(const unique_fd&) = delete;
+  ~unique_fd() { reset(); }
+
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+  void reset(int fd = -1) {
+    if (fd_ != -1) {
+      const int saved = errno;
+      close(fd_);
+      errno = saved;
+    }
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+constexpr unsigned short kControllerPort = 1100;
+
+bool make_blocking(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  return flags != -1 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != -1;
+}
+
+/// Waits for the non-blocking connect on `fd` to finish within `timeout_ms`.
+/// On failure errno holds the reason (ETIMEDOUT when the time ran out).
+bool finish_connect(int fd, int timeout_ms) {
+  pollfd p{fd, POLLOUT, 0};
+  int n;
+  do {
+    n = poll(&p, 1, timeout_ms);
+  } while (n == -1 && errno == EINTR);
+  if (n == 0) {
+    // A node that drops our SYNs would keep the kernel retrying for about
+    // two minutes; report it the way the kernel would at its own end.
+    errno = ETIMEDOUT;
+    return false;
+  }
+  if (n == -1)
+    return false;
+  int err = 0;
+  socklen_t len = sizeof err;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == -1)
+    return false;
+  if (err != 0) {
+    errno = err;
+    return false;
+  }
+  return true;
+}
+
+using Clock = std::chrono::steady_clock;
+
+int remaining_ms(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - Clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+enum class RecvResult { kClosed, kFailed, kTimeout, kTooLarge };
+
+/// Gathers everything the peer sends until it closes, within `deadline` and
+/// `kMaxReplyBytes`.
+RecvResult receive_all(int fd, Clock::time_point deadline, std::string& reply) {
+  char buffer[16384];
+  for (;;) {
+    pollfd p{fd, POLLIN, 0};
+    const int n = poll(&p, 1, remaining_ms(deadline));
+    if (n == -1) {
+      if (errno == EINTR)
+        continue;
+      return RecvResult::kFailed;
+    }
+    if (n == 0)
+      return RecvResult::kTimeout;
+    // MSG_DONTWAIT: a spurious wake-up must not turn into a blocking read.
+    const ssize_t got = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (got == -1) {
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
+        continue;
+      return RecvResult::kFailed;
+    }
+    if (got == 0)
+      return RecvResult::kClosed;
+    if (reply.size() + static_cast<size_t>(got) > kMaxReplyBytes)
+      return RecvResult::kTooLarge;
+    reply.append(buffer, static_cast<size_t>(got));
+  }
+}
+
+}  // namespace
+
+std::string Request_to_string(const Request& request) {
+  std::string text = request.method;
+  text += ' ';
+  text += request.uri;
+  text += " HTTP/";
+  text += std::to_string(request.version_major);
+  text += '.';
+  text += std::to_string(request.version_minor);
+  text += '\n';
+  for (const Header& header : request.headers) {
+    text += header.name;
+    text += ':';
+    text += header.value;
+    text += '\n';
+  }
+  text += '\n';
+  return text;
+}
+
+int connect_ipv6(const char* address, int /*iface_index*/,
+                 const char* iface_name, unsigned short /*port*/,
+                 int /*proto*/) {
+  // Non-blocking only while connecting, so that the attempt can be bounded;
+  // CLOEXEC keeps it out of the chromium child.
+  unique_fd fd(socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                      IPPROTO_TCP));
+  if (fd.get() == -1) {
+    perror(Z("dc_connect:невозможно создать сокет connect"));
+    return -1;
+  }
+
+  sockaddr_in6 dest;
+  memset(&dest, 0, sizeof dest);
+  dest.sin6_family = AF_INET6;
+  dest.sin6_port = htons(kControllerPort);
+  // A link-local address means nothing without the adapter it lives on;
+  // an unknown name gives 0, and connect then fails with EINVAL.
+  dest.sin6_scope_id = if_nametoindex(iface_name);
+
+  const int parsed = inet_pton(AF_INET6, address, &dest.sin6_addr);
+  if (parsed < 0) {
+    perror(Z("web_connect_not_wait:Ошибка: первый параметр не относится к "
+             "категории корректных адресов"));
+    return -1;
+  }
+  if (parsed == 0) {
+    printf("ip address=%s\n", address);
+    fflush(stdout);
+    perror(Z("web_connect_not_wait:Ошибка: второй параметр не содержит "
+             "корректного IP-адреса"));
+    return -1;
+  }
+
+  if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&dest),
+              sizeof dest) == -1) {
+    if (errno != EINPROGRESS || !finish_connect(fd.get(), kConnectTimeoutMs)) {
+      perror("error:connect");
+      return -1;
+    }
+  }
+  // Callers get the system's default blocking mode back.
+  if (!make_blocking(fd.get())) {
+    perror("error:connect");
+    return -1;
+  }
+  return fd.release();
+}
+
+void crs_send_string(int fd, const std::string& text) {
+  size_t sent = 0;
+  do {
+    const ssize_t n =
+        send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+    if (n == -1) {
+      printf("crs_send failed");
+      return;
+    }
+    sent += static_cast<size_t>(n);
+  } while (sent != text.size());
+}
+
+long crs_send(int fd, const void* data, unsigned long len, int /*unused*/) {
+  const ssize_t n = send(fd, data, len, MSG_NOSIGNAL);
+  if (n == -1)
+    printf("crs_send failed");
+  return n;
+}
+
+bool split_reply(const std::string& reply, std::string& body) {
+  const size_t end = reply.find("\r\n\r\n");
+  if (end == std::string::npos)
+    return false;
+  body.assign(reply, end + 4, std::string::npos);
+  return true;
+}
+
+bool request_contr_net_info(const char* address, int iface_index,
+                            const char* iface_name, std::string& body) {
+  unique_fd fd(connect_ipv6(address, iface_index, iface_name,
+                            kControllerPort, IPPROTO_TCP));
+  if (fd.get() == -1)
+    return false;
+  const Clock::time_point deadline =
+      Clock::now() + std::chrono::milliseconds(kExchangeTimeoutMs);
+
+  Request request;
+  request.method = "GET";
+  request.uri = "/get_contr_net_info";
+  request.version_major = 1;
+  request.version_minor = 1;
+  request.headers.push_back(Header{"Connection", "close"});
+  // The 51-byte request fits into a fresh socket's send buffer, so this
+  // blocking send returns at once whatever the peer does.
+  crs_send_string(fd.get(), Request_to_string(request));
+
+  std::string reply;
+  switch (receive_all(fd.get(), deadline, reply)) {
+    case RecvResult::kFailed:
+      printf("error:recv failed");
+      return false;
+    case RecvResult::kTimeout:
+      printf("error:recv timeout");
+      return false;
+    case RecvResult::kTooLarge:
+      printf("error:reply too large");
+      return false;
+    case RecvResult::kClosed:
+      break;
+  }
+  fd.reset();
+
+  if (split_reply(reply, body))
+    return true;
+  printf("%s\n", Z("Заголовок не найден."));
+  fflush(stdout);
+  fwrite(reply.data(), 1, reply.size(), stdout);
+  printf("\n");
+  fflush(stdout);
+  return false;
+}

@@ -1,0 +1,86 @@
+#include "ping6.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <cstdio>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+struct PcloseDeleter {
+  void operator()(FILE* f) const { pclose(f); }
+};
+using Pipe = std::unique_ptr<FILE, PcloseDeleter>;
+
+bool is_ipv6_text(const std::string& text) {
+  in6_addr addr;
+  return text.find('\0') == std::string::npos &&
+         inet_pton(AF_INET6, text.c_str(), &addr) == 1;
+}
+
+}  // namespace
+
+const char* Z(const char* text) { return text; }
+
+std::string exec(const char* cmd) {
+  std::string result;
+  // The deleter runs pclose also when appending throws, so the child is
+  // always reaped.
+  Pipe pipe(popen(cmd, "r"));
+  if (!pipe)
+    throw std::runtime_error("popen() failed!");
+  char buffer[128];
+  while (fgets(buffer, sizeof buffer, pipe.get()) != nullptr)
+    result += buffer;
+  return result;
+}
+
+std::string shell_quote(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) {
+    if (c == '\'')
+      quoted += "'\\''";
+    else
+      quoted += c;
+  }
+  quoted += '\'';
+  return quoted;
+}
+
+void parse_ping_output(const std::string& output,
+                       std::unordered_set<std::string>& neighbours) {
+  size_t start = 0;
+  while (start < output.size()) {
+    size_t end = output.find('\n', start);
+    if (end == std::string::npos)
+      end = output.size();
+    const std::string line = output.substr(start, end - start);
+    start = end + 1;
+    if (line.empty())
+      break;  // the statistics follow the first empty line
+
+    std::istringstream words(line);
+    std::string word[4];
+    for (std::string& w : word)
+      words >> w;
+    if (word[0] == "PING")
+      continue;
+    const std::string address = word[3].substr(0, word[3].find('%'));
+    // Error reports and odd lines must not put a word into the set that a
+    // connection attempt would then choke on.
+    if (is_ipv6_text(address))
+      neighbours.insert(address);
+  }
+}
+
+void ping6(int /*iface_index*/, const std::string& iface_name,
+           std::unordered_set<std::string>& neighbours) {
+  // An interface name may hold ; $ ( ) and the like: it must reach ping6
+  // as one word that the shell never interprets.
+  const std::string cmd =
+      "ping6 -w 2 -I " + shell_quote(iface_name) + " ff02::1";
+  parse_ping_output(exec(cmd.c_str()), neighbours);
+}

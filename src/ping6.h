@@ -1,0 +1,29 @@
+#ifndef CONTR_DISCOVERY_PING6_H_
+#define CONTR_DISCOVERY_PING6_H_
+
+#include <string>
+#include <unordered_set>
+
+/// The text hook for every Russian text shown on the console: returns its
+/// argument unchanged, so that one place can later translate or recode them.
+const char* Z(const char* text);
+
+/// Runs `cmd` through the shell and returns everything it wrote to standard
+/// output. Throws std::runtime_error("popen() failed!") when it cannot start.
+std::string exec(const char* cmd);
+
+/// Quotes `word` for the shell as one single-quoted argument.
+std::string shell_quote(const std::string& word);
+
+/// Collects the responder addresses (zone cut off) from the output of
+/// `ping6 ... ff02::1` into `neighbours`, up to the first empty line.
+/// Lines whose fourth word is not an IPv6 address text are skipped.
+void parse_ping_output(const std::string& output,
+                       std::unordered_set<std::string>& neighbours);
+
+/// Pings the all-nodes group through adapter `iface_name` for two seconds and
+/// adds every address that answered to `neighbours`. `iface_index` is unused.
+void ping6(int iface_index, const std::string& iface_name,
+           std::unordered_set<std::string>& neighbours);
+
+#endif  // CONTR_DISCOVERY_PING6_H_

@@ -1,0 +1,183 @@
+#include "contr_net_info.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Fields {
+  std::string ip_contr, mask_contr;
+  bool not_configured;
+  std::string contr_name, ip_configured, aux, systems;
+};
+
+Fields fields_of(const contr_net_info& i) {
+  return {i.ip_contr, i.mask_contr, i.not_configured, i.contr_name,
+          i.ip_configured, i.aux, i.systems};
+}
+
+bool operator==(const Fields& a, const Fields& b) {
+  return a.ip_contr == b.ip_contr && a.mask_contr == b.mask_contr &&
+         a.not_configured == b.not_configured && a.contr_name == b.contr_name &&
+         a.ip_configured == b.ip_configured && a.aux == b.aux &&
+         a.systems == b.systems;
+}
+
+std::ostream& operator<<(std::ostream& os, const Fields& f) {
+  return os << "[" << f.ip_contr << "|" << f.mask_contr << "|"
+            << f.not_configured << "|" << f.contr_name << "|"
+            << f.ip_configured << "|" << f.aux << "|" << f.systems << "]";
+}
+
+TEST(ContrNetInfoRead, BodyForms) {
+  const std::string ip = "10.0.0.5", mask = "255.255.255.0";
+  struct Case {
+    std::string body;
+    Fields expected;
+  } cases[] = {
+      {"10.0.0.5 255.255.255.0 1", {ip, mask, true, "", "", "", ""}},
+      {"10.0.0.5 255.255.255.0 0 K1 10.0.0.5 aux sys",
+       {ip, mask, false, "K1", ip, "aux", "sys"}},
+      {"10.0.0.5 255.255.255.0 0 K1 10.0.0.5 aux sys eighth",
+       {ip, mask, false, "K1", ip, "aux", "sys"}},
+      {"\n 10.0.0.5\r\n255.255.255.0\t0\nK1\n\n10.0.0.5\vaux\fsys\r\n",
+       {ip, mask, false, "K1", ip, "aux", "sys"}},
+      {"10.0.0.5 255.255.255.0 +1 K", {ip, mask, true, "", "", "", ""}},
+      {"10.0.0.5 255.255.255.0 01 K", {ip, mask, true, "", "", "", ""}},
+      {"10.0.0.5 255.255.255.0 -0 K a b c", {ip, mask, false, "K", "a", "b", "c"}},
+      {"10.0.0.5 255.255.255.0 2 K a b c", {ip, mask, true, "", "", "", ""}},
+      {"10.0.0.5 255.255.255.0 -1 K a b c", {ip, mask, true, "", "", "", ""}},
+      {"10.0.0.5 255.255.255.0 99999999999999999999 K a b c",
+       {ip, mask, true, "", "", "", ""}},
+      {"10.0.0.5 255.255.255.0 0abc x y z",
+       {ip, mask, false, "abc", "x", "y", "z"}},
+      {"10.0.0.5 255.255.255.0 word K a b c", {ip, mask, false, "", "", "", ""}},
+      {"10.0.0.5 255.255.255.0 + K", {ip, mask, false, "", "", "", ""}},
+      {"10.0.0.5 255.255.255.0 0 K1 10.0.0.5",
+       {ip, mask, false, "K1", ip, "", ""}},
+      {"10.0.0.5 255.255.255.0 0", {ip, mask, false, "", "", "", ""}},
+      {"10.0.0.5 255.255.255.0", {ip, mask, false, "", "", "", ""}},
+      {"10.0.0.5", {ip, "", false, "", "", "", ""}},
+      {"", {"", "", false, "", "", "", ""}},
+      {" \t\r\n", {"", "", false, "", "", "", ""}},
+      {"a.b junk 0 Имя 1.2.3.4 x Системы",
+       {"a.b", "junk", false, "Имя", "1.2.3.4", "x", "Системы"}},
+  };
+  for (const Case& c : cases) {
+    contr_net_info info;
+    info.ip_pc = "pc";
+    info.mask_pc = "mask";
+    info.available = true;
+    info.read(c.body);
+    EXPECT_EQ(fields_of(info), c.expected) << "body: " << c.body;
+    // read never touches these
+    EXPECT_EQ(info.ip_pc, "pc");
+    EXPECT_EQ(info.mask_pc, "mask");
+    EXPECT_TRUE(info.available);
+  }
+}
+
+TEST(ParseIPv4String, Values) {
+  struct Case {
+    std::string text;
+    uint32_t value;
+  } cases[] = {
+      {"192.168.1.10", 0xC0A8010Au},
+      {"255.255.255.0", 0xFFFFFF00u},
+      {"0.0.0.0", 0u},
+      {"1.2.3.300", 0x0102032Cu},  // 300 sets a bit of the third number
+      {"1.2.3.44", 0x0102032Cu},
+      {"256.0.0.0", 0u},           // shifted beyond 32 bits
+      {"1.2.3", 0x01020300u},      // missing numbers count as 0
+      {"1", 0x01000000u},
+      {"", 0u},
+      {"word", 0u},
+      {"1.x.3.4", 0x01000000u},
+      {" 10.0.0.1", 0x0A000001u},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(parse_IPv4_string(c.text), c.value) << c.text;
+}
+
+TEST(CheckIpsMasks, Verdicts) {
+  const std::string kByContr = "(ip_pc & mask_contr) != (ip_contr & mask_contr)";
+  const std::string kByPc = "(ip_pc & mask_pc) != (ip_contr & mask_pc)";
+  struct Case {
+    std::string ip_pc, mask_pc, ip_contr, mask_contr;
+    bool reachable;
+    std::string reason;
+  } cases[] = {
+      {"192.168.1.20", "255.255.255.0", "192.168.1.10", "255.255.255.0", true, "old"},
+      {"192.168.2.5", "255.255.255.0", "192.168.1.10", "255.255.0.0", false, kByPc},
+      {"192.168.1.20", "255.255.255.0", "10.0.0.5", "255.0.0.0", false, kByContr},
+      {"192.168.1.20", "255.255.0.0", "192.168.2.10", "255.255.255.0", false, kByContr},
+      {"1.2.3.4", "0.0.0.0", "200.1.1.1", "0.0.0.0", true, "old"},
+      {"1.2.3.44", "255.255.255.255", "1.2.3.300", "255.255.255.255", true, "old"},
+      {"192.168.1.20", "255.255.255.0", "", "", false, kByPc},
+      {"", "", "", "", true, "old"},
+  };
+  for (const Case& c : cases) {
+    contr_net_info info;
+    info.ip_pc = c.ip_pc;
+    info.mask_pc = c.mask_pc;
+    info.ip_contr = c.ip_contr;
+    info.mask_contr = c.mask_contr;
+    std::string reason = "old";
+    EXPECT_EQ(info.check_ips_masks(reason), c.reachable) << c.ip_contr;
+    EXPECT_EQ(reason, c.reason) << c.ip_contr;
+  }
+  EXPECT_EQ(kByContr.size(), 47u);
+  EXPECT_EQ(kByPc.size(), 41u);
+}
+
+TEST(GetPrint, SixShapes) {
+  const std::string ok = " 'контроллер доступен'";
+  const std::string no = " 'нет доступа к контроллеру' ";
+  const std::string by_contr = "(ip_pc & mask_contr) != (ip_contr & mask_contr)";
+  const std::string unconf = " сетевые настройки не сконфигурированы";
+  const std::string differs = " Ошибка: настроенный адрес не совпадает с реальным.";
+  struct Case {
+    std::string body;
+    bool available;
+    std::string line;
+  } cases[] = {
+      {"192.168.1.10 255.255.255.0 0 K1 192.168.1.10 a Отопление", true,
+       "192.168.1.10" + ok + " K1\tОтопление"},
+      {"192.168.1.10 255.255.255.0 1", true, "192.168.1.10" + ok + unconf},
+      {"192.168.1.10 255.255.255.0 0 K1 192.168.1.11 a s", true,
+       "192.168.1.10" + ok + differs},
+      {"10.0.0.5 255.0.0.0 0 K2 10.0.0.5 a s", false,
+       "10.0.0.5" + no + by_contr + " K2\ts"},
+      {"10.0.0.5 255.0.0.0 1", false, "10.0.0.5" + no + by_contr + unconf},
+      {"10.0.0.5 255.0.0.0 0 K2 10.0.0.6 a s", false,
+       "10.0.0.5" + no + by_contr + differs},
+      // An empty body: both addresses empty and so equal, name and systems
+      // empty; the line ends in a blank and a tab.
+      {"", false,
+       no + "(ip_pc & mask_pc) != (ip_contr & mask_pc)" + " \t"},
+  };
+  for (const Case& c : cases) {
+    contr_net_info info;
+    info.ip_pc = "192.168.1.20";
+    info.mask_pc = "255.255.255.0";
+    info.read(c.body);
+    std::string line = "old text";
+    info.get_print(line);
+    EXPECT_EQ(line, c.line) << c.body;
+    EXPECT_EQ(info.available, c.available) << c.body;
+  }
+}
+
+TEST(GetPrint, NotConfiguredWinsOverTheAddressComparison) {
+  contr_net_info info;
+  info.ip_pc = "10.0.0.1";
+  info.mask_pc = "255.0.0.0";
+  info.ip_contr = "10.0.0.5";
+  info.mask_contr = "255.0.0.0";
+  info.not_configured = true;
+  info.ip_configured = "10.0.0.5";
+  std::string line;
+  info.get_print(line);
+  EXPECT_EQ(line, "10.0.0.5 'контроллер доступен' сетевые настройки не сконфигурированы");
+}
+
+}  // namespace

@@ -1,0 +1,171 @@
+#include "html.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "test_util.h"
+
+namespace {
+
+const std::string kHeaderRow =
+    "<thead><TR><TD>IP адрес</TD><TD>Доступность по сети</TD>"
+    "<TD>Адрес FBD программирования</TD><TD>Адрес для доступа к меню</TD>"
+    "<TD>Адрес для диспетчеризации</TD><TD>Имя контроллера</TD>"
+    "<TD>Системы</TD></TR></thead>\n";
+
+contr_net_info record(const std::string& ip, bool available, bool not_configured,
+                      const std::string& configured, const std::string& name,
+                      const std::string& systems) {
+  contr_net_info i;
+  i.ip_contr = ip;
+  i.mask_contr = "255.255.255.0";
+  i.available = available;
+  i.not_configured = not_configured;
+  i.ip_configured = configured;
+  i.contr_name = name;
+  i.systems = systems;
+  return i;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Html, HeadAndTail) {
+  EXPECT_EQ(s1.size(), 465u);
+  EXPECT_EQ(std::count(s1.begin(), s1.end(), '\n'), 31);
+  EXPECT_EQ(s1.substr(0, 17), "\n<!DOCTYPE html>\n");
+  EXPECT_EQ(s1.substr(s1.size() - 20), "<TABLE class=\"CTS\">\n");
+  EXPECT_EQ(s3, "\n</TABLE>\n</BODY>\n</HTML>\n");
+  EXPECT_EQ(s3.size(), 26u);
+}
+
+TEST(Html, Cells) {
+  std::ostringstream out;
+  add_cell(out, "a & <b>");
+  add_ref(out, "10.0.0.1/x");
+  EXPECT_EQ(out.str(),
+            "<TD>a & <b></TD><TD><a href='http://10.0.0.1/x'>10.0.0.1/x</a></TD>");
+}
+
+TEST(Html, RowsByKind) {
+  struct Case {
+    contr_net_info info;
+    std::string cells;
+  } cases[] = {
+      {record("192.168.1.10", true, false, "192.168.1.10", "K1", "Отопление"),
+       "<TD>192.168.1.10</TD><TD>Контроллер доступен.</TD>"
+       "<TD><a href='http://192.168.1.10/get_local_file/fbd.html'>"
+       "192.168.1.10/get_local_file/fbd.html</a></TD>"
+       "<TD><a href='http://192.168.1.10/get_local_file/mal.html'>"
+       "192.168.1.10/get_local_file/mal.html</a></TD>"
+       "<TD><a href='http://192.168.1.10'>192.168.1.10</a></TD>"
+       "<TD>K1</TD><TD>Отопление</TD>"},
+      {record("10.0.0.5", false, true, "10.0.0.5", "K", "S"),
+       "<TD>10.0.0.5</TD><TD>Нет доступа к контр.</TD>"
+       "<TD><a href='http://10.0.0.5/get_local_file/fbd.html'>"
+       "10.0.0.5/get_local_file/fbd.html</a></TD>"
+       "<TD><a href='http://10.0.0.5/get_local_file/mal.html'>"
+       "10.0.0.5/get_local_file/mal.html</a></TD>"
+       "<TD> сетевые настройки не сконфигурированы</TD>"},
+      {record("10.0.0.6", true, false, "10.0.0.7", "K", "S"),
+       "<TD>10.0.0.6</TD><TD>Контроллер доступен.</TD>"
+       "<TD><a href='http://10.0.0.6/get_local_file/fbd.html'>"
+       "10.0.0.6/get_local_file/fbd.html</a></TD>"
+       "<TD><a href='http://10.0.0.6/get_local_file/mal.html'>"
+       "10.0.0.6/get_local_file/mal.html</a></TD>"
+       "<TD> Ошибка: настроенный адрес не совпадает с реальным.</TD>"},
+      // Every text the controller chose is escaped, in cells and links.
+      {record("1'><x>", false, false, "1'><x>", "<script>alert(\"&\")</script>",
+              "'on'"),
+       "<TD>1&#39;&gt;&lt;x&gt;</TD><TD>Нет доступа к контр.</TD>"
+       "<TD><a href='http://1&#39;&gt;&lt;x&gt;/get_local_file/fbd.html'>"
+       "1&#39;&gt;&lt;x&gt;/get_local_file/fbd.html</a></TD>"
+       "<TD><a href='http://1&#39;&gt;&lt;x&gt;/get_local_file/mal.html'>"
+       "1&#39;&gt;&lt;x&gt;/get_local_file/mal.html</a></TD>"
+       "<TD><a href='http://1&#39;&gt;&lt;x&gt;'>1&#39;&gt;&lt;x&gt;</a></TD>"
+       "<TD>&lt;script&gt;alert(&quot;&amp;&quot;)&lt;/script&gt;</TD>"
+       "<TD>&#39;on&#39;</TD>"},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream out;
+    contr_net_info_html(out, c.info);
+    EXPECT_EQ(out.str(), c.cells);
+  }
+
+  std::vector<contr_net_info> list;
+  std::string rows;
+  for (const Case& c : cases) {
+    list.push_back(c.info);
+    rows += "<TR>" + c.cells + "</TR>\n";
+  }
+  EXPECT_EQ(report_page(list), s1 + kHeaderRow + rows + s3);
+}
+
+TEST(Html, EmptyListHasTheHeaderRowOnly) {
+  EXPECT_EQ(report_page({}), s1 + kHeaderRow + s3);
+}
+
+class ReportFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char templ[] = "/tmp/cdt-html-XXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    dir_ = templ;
+    path_ = dir_ + "/disc734.html";
+  }
+  void TearDown() override { testutil::sh("rm -rf " + dir_); }
+  std::string dir_, path_;
+};
+
+TEST_F(ReportFile, WritesAndOverwrites) {
+  ASSERT_TRUE(write_report_file(path_.c_str(), "a longer first page"));
+  ASSERT_TRUE(write_report_file(path_.c_str(), "second"));
+  EXPECT_EQ(read_file(path_), "second");
+}
+
+TEST_F(ReportFile, RefusesASymbolicLink) {
+  const std::string target = dir_ + "/target";
+  { std::ofstream(target) << "precious"; }
+  ASSERT_EQ(symlink(target.c_str(), path_.c_str()), 0);
+  errno = 0;
+  EXPECT_FALSE(write_report_file(path_.c_str(), "page"));
+  EXPECT_EQ(errno, ELOOP);
+  EXPECT_EQ(read_file(target), "precious");
+}
+
+TEST_F(ReportFile, RefusesADanglingSymbolicLink) {
+  const std::string target = dir_ + "/created-through-link";
+  ASSERT_EQ(symlink(target.c_str(), path_.c_str()), 0);
+  EXPECT_FALSE(write_report_file(path_.c_str(), "page"));
+  EXPECT_NE(access(target.c_str(), F_OK), 0);
+}
+
+TEST_F(ReportFile, RefusesAFileOfAnotherUser) {
+  REQUIRE_NETNS();  // root, to give the file away
+  { std::ofstream(path_) << "theirs"; }
+  ASSERT_EQ(chown(path_.c_str(), 65534, 65534), 0);
+  errno = 0;
+  EXPECT_FALSE(write_report_file(path_.c_str(), "page"));
+  EXPECT_EQ(errno, EPERM);
+  EXPECT_EQ(read_file(path_), "theirs");
+}
+
+TEST_F(ReportFile, RefusesAFifoWithoutHanging) {
+  ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+  EXPECT_FALSE(write_report_file(path_.c_str(), "page"));
+}
+
+TEST_F(ReportFile, RefusesADirectory) {
+  ASSERT_EQ(mkdir(path_.c_str(), 0700), 0);
+  EXPECT_FALSE(write_report_file(path_.c_str(), "page"));
+}
+
+}  // namespace

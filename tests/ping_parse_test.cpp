@@ -1,0 +1,106 @@
+#include "ping6.h"
+
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "test_util.h"
+
+namespace {
+
+using Set = std::set<std::string>;
+
+Set parsed(const std::string& output,
+           std::unordered_set<std::string> start = {}) {
+  parse_ping_output(output, start);
+  return Set(start.begin(), start.end());
+}
+
+TEST(PingParse, Lines) {
+  const std::string heading =
+      "PING ff02::1(ff02::1) from :: eth0: 56 data bytes\n";
+  struct Case {
+    std::string output;
+    Set expected;
+  } cases[] = {
+      {"", {}},
+      {heading + "\n", {}},
+      {heading +
+           "64 bytes from fe80::1%eth0: icmp_seq=1 ttl=64 time=0.1 ms\n"
+           "64 bytes from fe80::2%eth0: icmp_seq=1 ttl=64 time=0.1 ms\n"
+           "64 bytes from fe80::3%eth0: icmp_seq=1 ttl=64 time=0.1 ms\n"
+           "64 bytes from fe80::1%eth0: icmp_seq=2 ttl=64 time=0.1 ms\n"
+           "64 bytes from fe80::2%eth0: icmp_seq=2 ttl=64 time=0.1 ms (DUP!)\n"
+           "64 bytes from fe80::3%eth0: icmp_seq=2 ttl=64 time=0.1 ms (DUP!)\n",
+       {"fe80::1", "fe80::2", "fe80::3"}},
+      // Markers after the fourth word do not matter.
+      {"64 bytes from fe80::a%eth0: icmp_seq=1 ttl=64 time=0.1 ms "
+       "(DIFFERENT ADDRESS!)\n",
+       {"fe80::a"}},
+      // A last line without a line feed still counts.
+      {"64 bytes from fe80::b%eth0: icmp_seq=1", {"fe80::b"}},
+      // Nothing after the first empty line is read.
+      {"64 bytes from fe80::c%e: x\n\n64 bytes from fe80::d%e: x\n",
+       {"fe80::c"}},
+      // PING lines are skipped wherever they stand.
+      {"64 bytes from fe80::c%e: x\nPING 1 2 fe80::e%e:\n", {"fe80::c"}},
+      // Tabs and runs of blanks separate words too.
+      {"64\tbytes   from \t fe80::f%eth0: icmp_seq=1\n", {"fe80::f"}},
+      // A fourth word without a zone is taken whole when it is an address.
+      {"a b c fe80::10\n", {"fe80::10"}},
+      // Odd lines: too few words, blanks only, error reports, words that are
+      // no address, a zone only.
+      {"   \nping6: sendmsg: Network is unreachable\nfrom\n"
+       "64 bytes from host.example%eth0: x\n64 bytes from %eth0: x\n"
+       "64 bytes from 10.0.0.1%eth0: x\n64 bytes from fe80::1%%eth0: x\n",
+       {"fe80::1"}},
+      {std::string("64 bytes from fe80::1\0x%eth0: x\n", 33), {}},
+      {"64 bytes from 2001:db8::1%eth0: icmp_seq=1\n", {"2001:db8::1"}},
+      // A heading with lower case is no heading; its fourth word is no
+      // address, so nothing is taken.
+      {"ping ff02::1(ff02::1) 56 data bytes\n", {}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(parsed(c.output), c.expected) << c.output;
+}
+
+TEST(PingParse, KeepsWhatTheSetHeld) {
+  EXPECT_EQ(parsed("64 bytes from fe80::1%eth0: x\n", {"fe80::1", "fe80::9"}),
+            (Set{"fe80::1", "fe80::9"}));
+}
+
+TEST(PingParse, CapturedOutputOfTheUtility) {
+  // Written by ping6 in a lab segment of three controllers and the host.
+  std::ifstream in(testutil::source_dir() + "/tests/data/ping6_lab.txt");
+  const std::string output(std::istreambuf_iterator<char>(in), {});
+  ASSERT_FALSE(output.empty());
+  EXPECT_EQ(parsed(output),
+            (Set{"fe80::ff:fe00:101", "fe80::ff:fe00:102", "fe80::ff:fe00:103",
+                 "fe80::ff:fe00:1"}));
+}
+
+TEST(ShellQuote, OneWordForTheShell) {
+  struct Case {
+    std::string word;
+    std::string quoted;
+  } cases[] = {
+      {"eth0", "'eth0'"},
+      {"", "''"},
+      {"a'b", "'a'\\''b'"},
+      {"x;touch y", "'x;touch y'"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(shell_quote(c.word), c.quoted);
+  // The shell gives back the very bytes.
+  for (const std::string word : {"$(id)", "a'b'c", "e;f", "`g`", "h i"}) {
+    EXPECT_EQ(testutil::sh_out("printf %s " + shell_quote(word)), word);
+  }
+}
+
+TEST(Exec, ReturnsLongLinesWhole) {
+  const std::string out = exec("printf '%0300d\\nend' 7");
+  EXPECT_EQ(out, std::string(299, '0') + "7\nend");
+  EXPECT_EQ(exec("true"), "");
+}
+
+}  // namespace

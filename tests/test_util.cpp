@@ -1,0 +1,214 @@
+#include "test_util.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+namespace testutil {
+
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+std::string temp_dir() {
+  char templ[] = "/tmp/cdt-test-XXXXXX";
+  const char* dir = mkdtemp(templ);
+  if (dir == nullptr)
+    throw std::runtime_error("mkdtemp failed");
+  return dir;
+}
+
+int exit_status(int raw) {
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+}  // namespace
+
+std::string binary_dir() { return CONTR_BINARY_DIR; }
+std::string source_dir() { return CONTR_SOURCE_DIR; }
+
+std::string netns_unavailable() {
+  static const std::string why = [] () -> std::string {
+    if (geteuid() != 0)
+      return "needs root for network namespaces";
+    if (system("command -v ip >/dev/null 2>&1") != 0)
+      return "needs the ip command (iproute2)";
+    const std::string name = unique_name();
+    if (sh("ip netns add " + name + " 2>/dev/null") != 0)
+      return "cannot create a network namespace";
+    sh("ip netns del " + name);
+    return "";
+  }();
+  return why;
+}
+
+std::string unique_name() {
+  static std::atomic<int> counter{0};
+  return "cdt-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+}
+
+int sh(const std::string& cmd) {
+  fflush(stdout);
+  return exit_status(system(cmd.c_str()));
+}
+
+std::string sh_out(const std::string& cmd) {
+  std::string out;
+  FILE* pipe = popen(cmd.c_str(), "r");
+  if (pipe == nullptr)
+    return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0)
+    out.append(buf, n);
+  pclose(pipe);
+  return out;
+}
+
+ProcessResult run_process(const std::string& cmd, const std::string& input) {
+  const std::string dir = temp_dir();
+  write_file(dir + "/in", input);
+  ProcessResult r;
+  r.status = sh("(" + cmd + ") <" + dir + "/in >" + dir + "/out 2>" + dir +
+                "/err");
+  r.out = read_file(dir + "/out");
+  r.err = read_file(dir + "/err");
+  sh("rm -rf " + dir);
+  return r;
+}
+
+ChildResult run_child(const std::string& input,
+                      const std::function<std::string()>& fn) {
+  const std::string dir = temp_dir();
+  write_file(dir + "/in", input);
+  fflush(stdout);
+  fflush(stderr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    freopen((dir + "/in").c_str(), "r", stdin);
+    freopen((dir + "/out").c_str(), "w", stdout);
+    freopen((dir + "/err").c_str(), "w", stderr);
+    std::string result;
+    try {
+      result = fn();
+    } catch (const std::exception& e) {
+      result = std::string("exception: ") + e.what();
+    }
+    fflush(stdout);
+    fflush(stderr);
+    write_file(dir + "/result", result);
+    _exit(0);
+  }
+  int raw = 0;
+  waitpid(pid, &raw, 0);
+  ChildResult r;
+  r.out = read_file(dir + "/out");
+  r.err = read_file(dir + "/err");
+  r.result = read_file(dir + "/result");
+  if (exit_status(raw) != 0)
+    r.result = "child died";
+  sh("rm -rf " + dir);
+  return r;
+}
+
+Netns::Netns() : name_(unique_name()) {
+  if (sh("ip netns add " + name_) != 0)
+    ADD_FAILURE() << "cannot create namespace " << name_;
+  sh("ip -n " + name_ + " link set lo up");
+}
+
+Netns::~Netns() {
+  sh("ip netns pids " + name_ + " 2>/dev/null | xargs -r kill -9 2>/dev/null");
+  sh("ip netns del " + name_ + " 2>/dev/null");
+}
+
+void Netns::ip_batch(const std::string& commands) const {
+  const std::string dir = temp_dir();
+  write_file(dir + "/batch", commands);
+  const int status = sh("ip -n " + name_ + " -batch " + dir + "/batch");
+  sh("rm -rf " + dir);
+  EXPECT_EQ(status, 0) << "ip batch failed:\n" << commands;
+}
+
+InNetns::InNetns(const std::string& name) {
+  saved_ = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+  const int target =
+      open(("/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (saved_ == -1 || target == -1 || setns(target, CLONE_NEWNET) == -1)
+    throw std::runtime_error("cannot enter namespace " + name);
+  close(target);
+}
+
+InNetns::~InNetns() {
+  if (saved_ != -1) {
+    setns(saved_, CLONE_NEWNET);
+    close(saved_);
+  }
+}
+
+Lab::Lab(const std::string& host_line, const std::vector<std::string>& nodes)
+    : state_(temp_dir()) {
+  std::string config = "prefix " + unique_name() + "\n";
+  config += "sim " + binary_dir() + "/controller_sim\n";
+  config += "host " + host_line + "\n";
+  for (const std::string& node : nodes)
+    config += "node " + node + "\n";
+  write_file(state_ + "/config", config);
+  if (sh(source_dir() + "/tools/lab up " + state_ + " " + state_ +
+         "/config") != 0) {
+    ADD_FAILURE() << "tools/lab up failed for:\n" << config;
+    return;
+  }
+  std::istringstream host(read_file(state_ + "/host"));
+  host >> host_ns_ >> host_if_ >> host_address_;
+  std::istringstream list(read_file(state_ + "/nodes"));
+  Node n;
+  while (list >> n.name >> n.ns >> n.address)
+    nodes_.push_back(n);
+  ok_ = nodes_.size() == nodes.size() && !host_address_.empty();
+  if (!ok_)
+    ADD_FAILURE() << "lab state incomplete in " << state_;
+}
+
+Lab::~Lab() {
+  sh(source_dir() + "/tools/lab down " + state_);
+  sh("rm -rf " + state_);
+}
+
+const Lab::Node& Lab::node(const std::string& name) const {
+  for (const Node& n : nodes_)
+    if (n.name == name)
+      return n;
+  throw std::runtime_error("no lab node " + name);
+}
+
+int open_fd_count() {
+  int count = 0;
+  DIR* dir = opendir("/proc/self/fd");
+  if (dir == nullptr)
+    return -1;
+  while (readdir(dir) != nullptr)
+    ++count;
+  closedir(dir);
+  return count;
+}
+
+}  // namespace testutil

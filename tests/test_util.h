@@ -1,0 +1,123 @@
+#ifndef CONTR_DISCOVERY_TESTS_TEST_UTIL_H_
+#define CONTR_DISCOVERY_TESTS_TEST_UTIL_H_
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace testutil {
+
+/// Paths of the build and of the source tree.
+std::string binary_dir();
+std::string source_dir();
+
+/// Empty when namespaces can be made here; otherwise why not.
+std::string netns_unavailable();
+
+/// Skips the test when namespaces cannot be made, or fails it when
+/// CONTR_REQUIRE_NETNS is set (CI).
+#define REQUIRE_NETNS()                                                   \
+  do {                                                                    \
+    const std::string why = testutil::netns_unavailable();                \
+    if (!why.empty()) {                                                   \
+      if (getenv("CONTR_REQUIRE_NETNS") != nullptr)                       \
+        FAIL() << "namespace test cannot run: " << why;                   \
+      GTEST_SKIP() << why;                                                \
+    }                                                                     \
+  } while (0)
+
+/// A fresh name "cdt-<pid>-<n>"; every test namespace starts with "cdt-".
+std::string unique_name();
+
+/// Runs a shell command; returns its exit status (-1 if it did not exit).
+int sh(const std::string& cmd);
+
+/// Runs a shell command and returns its standard output.
+std::string sh_out(const std::string& cmd);
+
+struct ProcessResult {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or -1 when killed by a signal
+};
+
+/// Runs `cmd` through the shell with `input` as standard input.
+ProcessResult run_process(const std::string& cmd, const std::string& input);
+
+struct ChildResult {
+  std::string out;     // what the child wrote to standard output
+  std::string err;     // ... and to standard error
+  std::string result;  // what `fn` returned
+};
+
+/// Runs `fn` in a forked child whose standard input reads `input` and whose
+/// standard output and error are captured. Keeps the test process's own
+/// stdio untouched.
+ChildResult run_child(const std::string& input,
+                      const std::function<std::string()>& fn);
+
+/// A named network namespace that lives as long as the object.
+class Netns {
+ public:
+  Netns();
+  ~Netns();
+  Netns(const Netns&) = delete;
+  Netns& operator=(const Netns&) = delete;
+  const std::string& name() const { return name_; }
+  /// Runs `ip -n NAME -batch -` with these commands; fails the test on error.
+  void ip_batch(const std::string& commands) const;
+
+ private:
+  std::string name_;
+};
+
+/// Switches the calling thread into a named namespace for its lifetime.
+class InNetns {
+ public:
+  explicit InNetns(const std::string& name);
+  ~InNetns();
+  InNetns(const InNetns&) = delete;
+  InNetns& operator=(const InNetns&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+/// A lab segment built by tools/lab.
+class Lab {
+ public:
+  struct Node {
+    std::string name;
+    std::string ns;
+    std::string address;
+  };
+  /// `host_line` is "IFNAME ADDR/LEN..."; each node line is
+  /// "NAME controller_sim-args" or "NAME --no-sim".
+  Lab(const std::string& host_line, const std::vector<std::string>& nodes);
+  ~Lab();
+  Lab(const Lab&) = delete;
+  Lab& operator=(const Lab&) = delete;
+
+  bool ok() const { return ok_; }
+  const std::string& host_ns() const { return host_ns_; }
+  const std::string& host_if() const { return host_if_; }
+  const std::string& host_address() const { return host_address_; }
+  const std::vector<Node>& nodes() const { return nodes_; }
+  const Node& node(const std::string& name) const;
+  const std::string& state_dir() const { return state_; }
+
+ private:
+  std::string state_;
+  bool ok_ = false;
+  std::string host_ns_, host_if_, host_address_;
+  std::vector<Node> nodes_;
+};
+
+/// Count of open descriptors of this process.
+int open_fd_count();
+
+}  // namespace testutil
+
+#endif  // CONTR_DISCOVERY_TESTS_TEST_UTIL_H_

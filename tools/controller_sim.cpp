@@ -1,0 +1,296 @@
+// A simulated controller for the lab: listens on TCP port 1100 on every IPv6
+// address of its network namespace, reads the request and answers with a
+// header block and the body given on the command line, in one of several
+// well-behaved or hostile ways. One thread, one poll loop, any number of
+// connections at once.
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <list>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "usage: controller_sim [--port N] [--mode MODE] [--body TEXT | "
+    "--body-file PATH]\n"
+    "                      [--status TEXT] [--size BYTES] [--drip-ms N]\n"
+    "modes: normal    header block, body, close (default)\n"
+    "       lf        as normal, but every line ends in LF only\n"
+    "       raw       the body alone, no header block\n"
+    "       silent    read the request, close without sending\n"
+    "       hang      read the request, never answer, never close\n"
+    "       keepopen  answer, then keep the connection open\n"
+    "       drip      answer one byte every --drip-ms milliseconds\n"
+    "       huge      header block, then --size bytes of filler\n"
+    "       reset     reset every connection at once\n"
+    "       refuse    no listener: the kernel refuses connections\n"
+    "       drop      listener whose queue is full: SYNs are dropped\n";
+
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+  int port = 1100;
+  std::string mode = "normal";
+  std::string body;
+  std::string status = "200 OK";
+  long long size = 0;
+  int drip_ms = 100;
+};
+
+struct Conn {
+  int fd;
+  std::string request;
+  bool replying = false;
+  bool done = false;          // reply complete, connection kept open
+  std::string out;            // bytes still to send
+  long long filler_left = 0;  // huge mode: filler bytes still to send
+  Clock::time_point next_drip;
+};
+
+[[noreturn]] void die(const char* what) {
+  perror(what);
+  exit(1);
+}
+
+Options parse_args(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        fputs(kUsage, stderr);
+        exit(2);
+      }
+      return argv[++i];
+    };
+    if (arg == "--port") {
+      o.port = atoi(value().c_str());
+    } else if (arg == "--mode") {
+      o.mode = value();
+    } else if (arg == "--body") {
+      o.body = value();
+    } else if (arg == "--body-file") {
+      std::ifstream in(value(), std::ios::binary);
+      if (!in)
+        die("controller_sim: --body-file");
+      o.body.assign(std::istreambuf_iterator<char>(in), {});
+    } else if (arg == "--status") {
+      o.status = value();
+    } else if (arg == "--size") {
+      o.size = atoll(value().c_str());
+    } else if (arg == "--drip-ms") {
+      o.drip_ms = atoi(value().c_str());
+    } else {
+      fputs(kUsage, stderr);
+      exit(2);
+    }
+  }
+  return o;
+}
+
+std::string reply_text(const Options& o) {
+  if (o.mode == "raw")
+    return o.body;
+  const char* eol = o.mode == "lf" ? "\n" : "\r\n";
+  std::string text = "HTTP/1.1 " + o.status + eol;
+  text += std::string("Content-Type: text/plain; charset=utf-8") + eol;
+  text += std::string("Connection: close") + eol;
+  text += eol;
+  if (o.mode != "huge")
+    text += o.body;
+  return text;
+}
+
+int listen_on(int port, int backlog) {
+  const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd == -1)
+    die("controller_sim: socket");
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in6 addr{};
+  addr.sin6_family = AF_INET6;
+  addr.sin6_port = htons(static_cast<uint16_t>(port));
+  addr.sin6_addr = in6addr_any;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == -1)
+    die("controller_sim: bind");
+  if (listen(fd, backlog) == -1)
+    die("controller_sim: listen");
+  return fd;
+}
+
+// With a backlog of 0 the kernel queues one finished connection; once that
+// one sits unaccepted, every further SYN is dropped without an answer
+// (tcp_abort_on_overflow is 0), which is what a node that swallows
+// connection attempts looks like from outside.
+[[noreturn]] void run_drop(int port) {
+  const int listener = listen_on(port, 0);
+  const int filler = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 addr{};
+  addr.sin6_family = AF_INET6;
+  addr.sin6_port = htons(static_cast<uint16_t>(port));
+  addr.sin6_addr = in6addr_loopback;
+  if (filler == -1 ||
+      connect(filler, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == -1)
+    die("controller_sim: filling the accept queue");
+  for (;;)
+    pause();
+  (void)listener;
+}
+
+void close_conn(Conn& c, bool reset) {
+  if (reset) {
+    const linger l{1, 0};
+    setsockopt(c.fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+  }
+  close(c.fd);
+  c.fd = -1;
+}
+
+void start_reply(Conn& c, const Options& o) {
+  c.replying = true;
+  if (o.mode == "silent") {
+    close_conn(c, false);
+    return;
+  }
+  if (o.mode == "hang") {
+    c.done = true;
+    return;
+  }
+  c.out = reply_text(o);
+  if (o.mode == "huge")
+    c.filler_left = o.size;
+  c.next_drip = Clock::now();
+}
+
+/// Sends what it can; returns false when the connection is gone.
+bool pump(Conn& c, const Options& o) {
+  if (o.mode == "drip") {
+    if (c.out.empty() || Clock::now() < c.next_drip)
+      return true;
+    if (send(c.fd, c.out.data(), 1, MSG_NOSIGNAL) == 1) {
+      c.out.erase(0, 1);
+      c.next_drip = Clock::now() + std::chrono::milliseconds(o.drip_ms);
+    } else if (errno != EAGAIN) {
+      return false;
+    }
+  } else {
+    static const std::string filler = [] {
+      std::string s;
+      while (s.size() < 65536)
+        s += "0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstu\n";
+      return s;
+    }();
+    for (;;) {
+      if (c.out.empty() && c.filler_left > 0) {
+        const long long n = std::min<long long>(c.filler_left, 65536);
+        c.out.assign(filler, 0, static_cast<size_t>(n));
+        c.filler_left -= n;
+      }
+      if (c.out.empty())
+        break;
+      const ssize_t n = send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL);
+      if (n == -1)
+        return errno == EAGAIN;
+      c.out.erase(0, static_cast<size_t>(n));
+    }
+  }
+  if (c.out.empty() && c.filler_left == 0 && !c.done) {
+    if (o.mode == "keepopen") {
+      c.done = true;
+    } else {
+      shutdown(c.fd, SHUT_WR);
+      c.done = true;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options o = parse_args(argc, argv);
+  signal(SIGPIPE, SIG_IGN);
+  if (o.mode == "refuse") {
+    for (;;)
+      pause();
+  }
+  if (o.mode == "drop")
+    run_drop(o.port);
+
+  const int listener = listen_on(o.port, 1024);
+  std::list<Conn> conns;
+  for (;;) {
+    std::vector<pollfd> fds;
+    fds.push_back({listener, POLLIN, 0});
+    int timeout = -1;
+    for (Conn& c : conns) {
+      short events = POLLIN;
+      if (c.replying && !c.out.empty() && o.mode != "drip")
+        events |= POLLOUT;
+      if (o.mode == "drip" && c.replying && !c.out.empty()) {
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              c.next_drip - Clock::now())
+                              .count();
+        const int w = wait < 0 ? 0 : static_cast<int>(wait);
+        timeout = timeout == -1 ? w : std::min(timeout, w);
+      }
+      fds.push_back({c.fd, events, 0});
+    }
+    if (poll(fds.data(), fds.size(), timeout) == -1 && errno != EINTR)
+      die("controller_sim: poll");
+
+    if (fds[0].revents & POLLIN) {
+      for (;;) {
+        const int fd = accept4(listener, nullptr, nullptr,
+                               SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd == -1)
+          break;
+        conns.push_back(Conn{fd, {}, false, false, {}, 0, {}});
+        if (o.mode == "reset")
+          close_conn(conns.back(), true);
+      }
+    }
+    size_t i = 1;
+    for (Conn& c : conns) {
+      if (c.fd == -1)
+        continue;
+      const short revents = i < fds.size() && fds[i].fd == c.fd ? fds[i].revents : 0;
+      if (i < fds.size() && fds[i].fd == c.fd)
+        ++i;
+      if (revents & (POLLIN | POLLHUP | POLLERR)) {
+        char buf[4096];
+        const ssize_t n = recv(c.fd, buf, sizeof buf, 0);
+        if (n == 0 || (n == -1 && errno != EAGAIN)) {
+          close_conn(c, false);  // the client went away
+          continue;
+        }
+        if (n > 0 && !c.replying) {
+          c.request.append(buf, static_cast<size_t>(n));
+          if (c.request.find("\n\n") != std::string::npos ||
+              c.request.size() > 65536)
+            start_reply(c, o);
+        }
+      }
+      if (c.fd != -1 && c.replying && !pump(c, o))
+        close_conn(c, false);
+    }
+    conns.remove_if([](const Conn& c) { return c.fd == -1; });
+  }
+}
