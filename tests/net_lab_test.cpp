@@ -1,0 +1,280 @@
+// The query client against simulated controllers on a lab segment.
+
+#include "net.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "ping6.h"
+#include "test_util.h"
+
+namespace {
+
+const char kGoodBody[] = "192.168.1.10 255.255.255.0 0 K1 192.168.1.10 a S";
+
+std::string write_temp(const std::string& name, const std::string& content) {
+  const std::string path = "/tmp/cdt-" + std::to_string(getpid()) + "-" + name;
+  std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
+// 16382 bytes of header, so that the header end straddles the first
+// 16384-byte piece, then a body of 30000 bytes.
+std::string big_reply() {
+  return "HTTP/1.1 200 OK\r\nX: " + std::string(16382 - 20, 'h') + "\r\n\r\n" +
+         std::string(30000, 'b');
+}
+
+class NetLab : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!testutil::netns_unavailable().empty())
+      return;
+    big_ = write_temp("big", big_reply());
+    lab_ = new testutil::Lab(
+        "eth0 192.168.1.20/24",
+        {
+            std::string("good --body '") + kGoodBody + "'",
+            "big --mode raw --body-file " + big_,
+            "empty --body ''",
+            "twoempty --mode raw --body $'H\\r\\n\\r\\n\\r\\n\\r\\nX'",
+            "lf --body b --mode lf",
+            "silent --mode silent",
+            "error --status '404 Not Found' --body nf",
+            "refuse --mode refuse",
+            "drop --mode drop",
+            "hang --mode hang",
+            "keepopen --mode keepopen --body kept",
+            "drip --mode drip --drip-ms 300 --body dripped",
+            "huge --mode huge --size 50000000",
+            "reset --mode reset",
+            "pingonly --no-sim",
+        });
+  }
+  static void TearDownTestSuite() {
+    delete lab_;
+    lab_ = nullptr;
+    unlink(big_.c_str());
+  }
+
+  struct Query {
+    bool ok;
+    std::string body;
+    std::string out, err;
+    double seconds;
+    bool fds_same;
+  };
+
+  /// Queries the node in a child process inside the host namespace.
+  static Query query(const std::string& node) {
+    const std::string address = lab_->node(node).address;
+    testutil::InNetns in(lab_->host_ns());
+    Query q{};
+    const testutil::ChildResult r = testutil::run_child("", [&] {
+      const int fds = testutil::open_fd_count();
+      std::string body = "unchanged";
+      const auto start = std::chrono::steady_clock::now();
+      const bool ok = request_contr_net_info(address.c_str(), 7,
+                                             lab_->host_if().c_str(), body);
+      const std::chrono::duration<double> took =
+          std::chrono::steady_clock::now() - start;
+      return std::string(ok ? "1" : "0") +
+             (testutil::open_fd_count() == fds ? "1" : "0") +
+             std::to_string(took.count()) + "|" + body;
+    });
+    q.ok = r.result[0] == '1';
+    q.fds_same = r.result[1] == '1';
+    const size_t bar = r.result.find('|');
+    q.seconds = std::stod(r.result.substr(2, bar - 2));
+    q.body = r.result.substr(bar + 1);
+    q.out = r.out;
+    q.err = r.err;
+    return q;
+  }
+
+  static testutil::Lab* lab_;
+  static std::string big_;
+};
+
+testutil::Lab* NetLab::lab_ = nullptr;
+std::string NetLab::big_;
+
+TEST_F(NetLab, Replies) {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok());
+  const std::string lf_reply =
+      "HTTP/1.1 200 OK\nContent-Type: text/plain; charset=utf-8\n"
+      "Connection: close\n\nb";
+  struct Case {
+    std::string node;
+    bool ok;
+    std::string body, out, err;
+  } cases[] = {
+      {"good", true, kGoodBody, "", ""},
+      {"big", true, std::string(30000, 'b'), "", ""},
+      {"empty", true, "", "", ""},
+      {"twoempty", true, "\r\n\r\nX", "", ""},
+      {"error", true, "nf", "", ""},
+      {"lf", false, "unchanged", "Заголовок не найден.\n" + lf_reply + "\n", ""},
+      {"silent", false, "unchanged", "Заголовок не найден.\n\n", ""},
+      {"refuse", false, "unchanged", "", "error:connect: Connection refused\n"},
+      {"pingonly", false, "unchanged", "", "error:connect: Connection refused\n"},
+      {"huge", false, "unchanged", "error:reply too large", ""},
+  };
+  for (const Case& c : cases) {
+    const Query q = query(c.node);
+    EXPECT_EQ(q.ok, c.ok) << c.node;
+    EXPECT_EQ(q.body, c.body) << c.node;
+    EXPECT_EQ(q.out, c.out) << c.node;
+    EXPECT_EQ(q.err, c.err) << c.node;
+    EXPECT_TRUE(q.fds_same) << c.node << ": a descriptor stayed open";
+  }
+}
+
+TEST_F(NetLab, StalledPeersAreAbandoned) {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok());
+  struct Case {
+    std::string node;
+    std::string out, err;
+    double bound;  // seconds
+  } cases[] = {
+      {"drop", "", "error:connect: Connection timed out\n", 2.0},
+      {"hang", "error:recv timeout", "", 5.0},
+      {"keepopen", "error:recv timeout", "", 5.0},
+      {"drip", "error:recv timeout", "", 5.0},
+  };
+  for (const Case& c : cases) {
+    const Query q = query(c.node);
+    EXPECT_FALSE(q.ok) << c.node;
+    EXPECT_EQ(q.body, "unchanged") << c.node;
+    EXPECT_EQ(q.out, c.out) << c.node;
+    EXPECT_EQ(q.err, c.err) << c.node;
+    EXPECT_TRUE(q.fds_same) << c.node;
+    // Not a timing benchmark: only that the bound, and not the kernel's
+    // minutes-long patience, ended the wait.
+    EXPECT_GE(q.seconds, c.bound * 0.95) << c.node;
+    EXPECT_LT(q.seconds, c.bound + 1.5) << c.node;
+  }
+}
+
+TEST_F(NetLab, HugeReplyKeepsMemorySmall) {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok());
+  const std::string address = lab_->node("huge").address;
+  testutil::InNetns in(lab_->host_ns());
+  const testutil::ChildResult r = testutil::run_child("", [&] {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    std::string body;
+    request_contr_net_info(address.c_str(), 0, lab_->host_if().c_str(), body);
+    getrusage(RUSAGE_SELF, &after);
+    return std::to_string(after.ru_maxrss - before.ru_maxrss);
+  });
+  EXPECT_EQ(r.out, "error:reply too large");
+  // The peer offered 50 MB; what the client held stays near the 1 MiB cap.
+  EXPECT_LT(std::stol(r.result), 8 * 1024) << "KiB of peak growth";
+}
+
+TEST_F(NetLab, SendOnAResetConnection) {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok());
+  const std::string address = lab_->node("reset").address;
+  testutil::InNetns in(lab_->host_ns());
+  const testutil::ChildResult r = testutil::run_child("", [&] {
+    const int fd = connect_ipv6(address.c_str(), 0, lab_->host_if().c_str(),
+                                1100, 6);
+    if (fd == -1)
+      return std::string("no connection");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    crs_send_string(fd, std::string(100000, 'x'));
+    close(fd);
+    return std::string("alive");
+  });
+  EXPECT_EQ(r.result, "alive");  // no SIGPIPE
+  EXPECT_EQ(r.out, "crs_send failed");
+}
+
+TEST_F(NetLab, SendsWholeTextsAndEmptyOnes) {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok());
+  const std::string address = lab_->node("good").address;
+  testutil::InNetns in(lab_->host_ns());
+  const testutil::ChildResult r = testutil::run_child("", [&] {
+    const int fd = connect_ipv6(address.c_str(), 0, lab_->host_if().c_str(),
+                                1100, 6);
+    if (fd == -1)
+      return std::string("no connection");
+    crs_send_string(fd, "");
+    const long n = crs_send(fd, "GET", 3, 0);
+    close(fd);
+    return std::to_string(n);
+  });
+  EXPECT_EQ(r.result, "3");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(NetLab, AddressesThatCannotBeConnected) {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok());
+  const std::string good = lab_->node("good").address;
+  struct Case {
+    std::string address, iface, out, err;
+  } cases[] = {
+      {good + "%eth0", "eth0", "ip address=" + good + "%eth0\n",
+       "web_connect_not_wait:Ошибка: второй параметр не содержит корректного "
+       "IP-адреса: Success\n"},
+      {"192.168.1.10", "eth0", "ip address=192.168.1.10\n",
+       "web_connect_not_wait:Ошибка: второй параметр не содержит корректного "
+       "IP-адреса: Success\n"},
+      // Unknown adapter: scope 0, which a link-local destination rejects.
+      {good, "nosuch0", "", "error:connect: Invalid argument\n"},
+  };
+  testutil::InNetns in(lab_->host_ns());
+  for (const Case& c : cases) {
+    const testutil::ChildResult r = testutil::run_child("", [&] {
+      const int fds = testutil::open_fd_count();
+      const int fd = connect_ipv6(c.address.c_str(), 0, c.iface.c_str(), 1100, 6);
+      return std::to_string(fd) + (testutil::open_fd_count() == fds ? " same" : " leak");
+    });
+    EXPECT_EQ(r.result, "-1 same") << c.address;
+    EXPECT_EQ(r.out, c.out) << c.address;
+    EXPECT_EQ(r.err, c.err) << c.address;
+  }
+}
+
+TEST_F(NetLab, SweepFindsEveryNodeAndTheHostItself) {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok());
+  std::set<std::string> expected{lab_->host_address()};
+  for (const testutil::Lab::Node& n : lab_->nodes())
+    expected.insert(n.address);
+  testutil::InNetns in(lab_->host_ns());
+  std::unordered_set<std::string> found{"kept"};
+  ping6(12345, lab_->host_if(), found);
+  expected.insert("kept");
+  EXPECT_EQ(std::set<std::string>(found.begin(), found.end()), expected);
+}
+
+TEST(Sweep, AdapterNameNeverReachesTheShellUnquoted) {
+  REQUIRE_NETNS();
+  const std::string marker = "/tmp/cdt-injected-" + std::to_string(getpid());
+  std::unordered_set<std::string> found;
+  // ping6 rejects the odd name; the shell must not run the part after ;.
+  testutil::Netns ns;
+  testutil::InNetns in(ns.name());
+  const testutil::ChildResult r = testutil::run_child("", [&] {
+    ping6(0, "x;touch " + marker, found);
+    return std::to_string(found.size());
+  });
+  EXPECT_EQ(r.result, "0");
+  EXPECT_NE(access(marker.c_str(), F_OK), 0) << "the shell ran an injected command";
+  unlink(marker.c_str());
+}
+
+}  // namespace
