@@ -3,7 +3,7 @@
 install_deps() {
     local pkgs=(g++ cmake make libgtest-dev iproute2 iputils-ping procps)
     case $1 in
-        test) pkgs+=(util-linux) ;;
+        test) pkgs+=(util-linux chromium) ;;
         demo) pkgs+=(util-linux) ;;
     esac
     local missing=() p

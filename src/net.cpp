@@ -170,6 +170,9 @@ int connect_ipv6(const char* address, int /*iface_index*/,
   if (parsed == 0) {
     printf("ip address=%s\n", address);
     fflush(stdout);
+    // inet_pton leaves errno alone here; without this perror would append
+    // the text of whatever failed last, somewhere else.
+    errno = EINVAL;
     perror(Z("web_connect_not_wait:Ошибка: второй параметр не содержит "
              "корректного IP-адреса"));
     return -1;

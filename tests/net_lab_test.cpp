@@ -39,7 +39,7 @@ class NetLab : public ::testing::Test {
     lab_ = new testutil::Lab(
         "eth0 192.168.1.20/24",
         {
-            std::string("good --body '") + kGoodBody + "'",
+            std::string("good --body ") + shell_quote(kGoodBody),
             "big --mode raw --body-file " + big_,
             "empty --body ''",
             "twoempty --mode raw --body $'H\\r\\n\\r\\n\\r\\n\\r\\nX'",
@@ -191,6 +191,7 @@ TEST_F(NetLab, SendOnAResetConnection) {
                                 1100, 6);
     if (fd == -1)
       return std::string("no connection");
+    crs_send_string(fd, "x");  // answered by a reset
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     crs_send_string(fd, std::string(100000, 'x'));
     close(fd);
@@ -228,10 +229,10 @@ TEST_F(NetLab, AddressesThatCannotBeConnected) {
   } cases[] = {
       {good + "%eth0", "eth0", "ip address=" + good + "%eth0\n",
        "web_connect_not_wait:Ошибка: второй параметр не содержит корректного "
-       "IP-адреса: Success\n"},
+       "IP-адреса: Invalid argument\n"},
       {"192.168.1.10", "eth0", "ip address=192.168.1.10\n",
        "web_connect_not_wait:Ошибка: второй параметр не содержит корректного "
-       "IP-адреса: Success\n"},
+       "IP-адреса: Invalid argument\n"},
       // Unknown adapter: scope 0, which a link-local destination rejects.
       {good, "nosuch0", "", "error:connect: Invalid argument\n"},
   };

@@ -39,7 +39,7 @@ const char kUsage[] =
     "       keepopen  answer, then keep the connection open\n"
     "       drip      answer one byte every --drip-ms milliseconds\n"
     "       huge      header block, then --size bytes of filler\n"
-    "       reset     reset every connection at once\n"
+    "       reset     reset the connection when the first bytes arrive\n"
     "       refuse    no listener: the kernel refuses connections\n"
     "       drop      listener whose queue is full: SYNs are dropped\n";
 
@@ -263,8 +263,6 @@ int main(int argc, char** argv) {
         if (fd == -1)
           break;
         conns.push_back(Conn{fd, {}, false, false, {}, 0, {}});
-        if (o.mode == "reset")
-          close_conn(conns.back(), true);
       }
     }
     size_t i = 1;
@@ -279,6 +277,10 @@ int main(int argc, char** argv) {
         const ssize_t n = recv(c.fd, buf, sizeof buf, 0);
         if (n == 0 || (n == -1 && errno != EAGAIN)) {
           close_conn(c, false);  // the client went away
+          continue;
+        }
+        if (n > 0 && o.mode == "reset") {
+          close_conn(c, true);  // the first bytes in are answered by RST
           continue;
         }
         if (n > 0 && !c.replying) {
