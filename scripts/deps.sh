@@ -3,8 +3,9 @@
 install_deps() {
     local pkgs=(g++ cmake make libgtest-dev iproute2 iputils-ping procps)
     case $1 in
-        test) pkgs+=(util-linux chromium) ;;
+        test) pkgs+=(util-linux chromium clang libclang-rt-dev dpkg-dev) ;;
         demo) pkgs+=(util-linux) ;;
+        fuzz) pkgs+=(clang libclang-rt-dev) ;;
     esac
     local missing=() p
     for p in "${pkgs[@]}"; do

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <map>
 #include <sstream>
-#include <thread>
+#include <memory>
 
 #include "contr_net_info.h"
 #include "html.h"
@@ -42,11 +42,6 @@ const std::map<std::string, std::string> kBodies = {
                "192.168.1.13 a 'q\"'"},
 };
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 contr_net_info judged(const std::string& body, std::string& line) {
   contr_net_info info;
   info.ip_pc = "192.168.1.20";
@@ -72,50 +67,13 @@ class WholeRun : public ::testing::Test {
     delete lab_;
     lab_ = nullptr;
   }
-
   void SetUp() override {
-    out_ = testutil::binary_dir() + "/" + testutil::unique_name();
-    stubs_ = out_ + "/bin";
-    testutil::sh("mkdir -p " + stubs_);
-    std::ofstream(stubs_ + "/chromium")
-        << "#!/bin/sh\n"
-        << "cp /tmp/disc734.html " << out_ << "/page.html 2>/dev/null\n"
-        << "printf '%s\\n' \"$*\" >" << out_ << "/calls.tmp && mv " << out_
-        << "/calls.tmp " << out_ << "/calls\n";
-    chmod((stubs_ + "/chromium").c_str(), 0755);
-  }
-  void TearDown() override { testutil::sh("rm -rf " + out_); }
-
-  /// Runs the tool in the host namespace with a private /tmp; `prepare` is
-  /// shell run in there first.
-  testutil::ProcessResult run(const std::string& input,
-                              const std::string& prepare = "true") {
-    return testutil::run_process(
-        "ip netns exec " + lab_->host_ns() +
-            " unshare -m sh -c 'mount -t tmpfs cdt /tmp && " + prepare +
-            " && PATH=" + stubs_ + ":$PATH exec " + testutil::binary_dir() +
-            "/contr_discovery'",
-        input);
-  }
-
-  /// Waits for the stand-in browser, started in the background.
-  std::string browser_calls() {
-    for (int i = 0; i < 50; ++i) {
-      const std::string calls = read_file(out_ + "/calls");
-      if (!calls.empty())
-        return calls;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return "";
-  }
-
-  void write_stub_ping6(const std::string& output) {
-    std::ofstream(stubs_ + "/ping6") << "#!/bin/sh\nprintf '" << output << "'\n";
-    chmod((stubs_ + "/ping6").c_str(), 0755);
+    if (lab_ != nullptr)
+      tool_ = std::make_unique<testutil::ToolRunner>(*lab_);
   }
 
   static testutil::Lab* lab_;
-  std::string out_, stubs_;
+  std::unique_ptr<testutil::ToolRunner> tool_;
 };
 
 testutil::Lab* WholeRun::lab_ = nullptr;
@@ -123,7 +81,7 @@ testutil::Lab* WholeRun::lab_ = nullptr;
 TEST_F(WholeRun, SummaryPageAndBrowser) {
   REQUIRE_NETNS();
   ASSERT_TRUE(lab_->ok());
-  const testutil::ProcessResult r = run("y\n");
+  const testutil::ProcessResult r = tool_->run("y\n");
   EXPECT_EQ(r.status, 0);
 
   // The order of the controllers is the neighbour set's; take it from the
@@ -134,18 +92,11 @@ TEST_F(WholeRun, SummaryPageAndBrowser) {
     const contr_net_info info = judged(body, line);
     by_line[line] = info;
   }
-  const size_t from = r.out.find(kHeading);
-  const size_t to = r.out.find(kTail);
-  ASSERT_NE(from, std::string::npos) << r.out;
-  ASSERT_NE(to, std::string::npos) << r.out;
-  std::istringstream printed(
-      r.out.substr(from + kHeading.size(), to - from - kHeading.size()));
-  std::vector<std::string> order;
+  std::vector<std::string> order = testutil::summary_lines(r.out);
   std::vector<contr_net_info> list;
   std::string lines;
-  for (std::string line; std::getline(printed, line);) {
+  for (const std::string& line : order) {
     ASSERT_EQ(by_line.count(line), 1u) << "unexpected line: " << line;
-    order.push_back(line);
     list.push_back(by_line[line]);
     lines += line + "\n";
   }
@@ -169,10 +120,10 @@ TEST_F(WholeRun, SummaryPageAndBrowser) {
   EXPECT_EQ(err, "error:connect: Connection refused\n"
                  "error:connect: Connection refused\n");
 
-  EXPECT_EQ(browser_calls(), "file:///tmp/disc734.html\n");
+  EXPECT_EQ(tool_->browser_calls(), "file:///tmp/disc734.html\n");
   // The page rows come in the order of the summary.
-  EXPECT_EQ(read_file(out_ + "/page.html"), report_page(list));
-  const std::string page = read_file(out_ + "/page.html");
+  EXPECT_EQ(tool_->page(), report_page(list));
+  const std::string page = tool_->page();
   EXPECT_NE(page.find("&lt;b&gt;K&amp;6&lt;/b&gt;&lt;script&gt;"), std::string::npos);
   EXPECT_EQ(page.find("<script>"), std::string::npos);
 
@@ -186,11 +137,11 @@ TEST_F(WholeRun, SummaryPageAndBrowser) {
   }
   testutil::Netns isolated;
   const std::string dom = testutil::sh_out(
-      "ip netns exec " + isolated.name() + " env HOME=" + out_ +
+      "ip netns exec " + isolated.name() + " env HOME=" + tool_->out_dir() +
       " chromium --headless --no-sandbox --disable-gpu --disable-quic "
       "--no-first-run --disable-background-networking "
-      "--disable-component-update --disable-sync --user-data-dir=" + out_ +
-      "/profile --dump-dom file://" + out_ + "/page.html 2>/dev/null");
+      "--disable-component-update --disable-sync --user-data-dir=" + tool_->out_dir() +
+      "/profile --dump-dom file://" + tool_->out_dir() + "/page.html 2>/dev/null");
   for (const contr_net_info& info : list) {
     const std::string ip = info.ip_contr;
     for (const std::string path : {"/get_local_file/fbd.html", "/get_local_file/mal.html"})
@@ -208,41 +159,39 @@ TEST_F(WholeRun, RefusalAndEndOfInputWriteNothing) {
   ASSERT_TRUE(lab_->ok());
   for (const std::string input : {"n\n", "", "Y\n", "\n"}) {
     const testutil::ProcessResult r =
-        run(input, "touch /tmp/disc734.html.absent");
+        tool_->run(input, "touch /tmp/disc734.html.absent");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find(kTail), std::string::npos);
     EXPECT_TRUE(r.out.size() >= kTail.size() &&
                 r.out.compare(r.out.size() - kTail.size(), kTail.size(), kTail) == 0)
         << "input: " << input;
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(read_file(out_ + "/calls"), "");
+  EXPECT_EQ(tool_->browser_calls_after_a_while(), "");
 }
 
 TEST_F(WholeRun, PlantedLinkIsRefusedAndNoBrowserStarts) {
   REQUIRE_NETNS();
   ASSERT_TRUE(lab_->ok());
-  write_stub_ping6("PING ff02::1\\n\\n");
+  tool_->stub_ping6("PING ff02::1\\n\\n");
   const testutil::ProcessResult r =
-      run("yes\n", "echo precious >/tmp/target && ln -s /tmp/target /tmp/disc734.html");
+      tool_->run("yes\n", "echo precious >/tmp/target && ln -s /tmp/target /tmp/disc734.html");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "Не удалось записать файл /tmp/disc734.html: Too many "
                    "levels of symbolic links\n");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(read_file(out_ + "/calls"), "");
+  EXPECT_EQ(tool_->browser_calls_after_a_while(), "");
 }
 
 TEST_F(WholeRun, NoNeighboursAtAll) {
   REQUIRE_NETNS();
   ASSERT_TRUE(lab_->ok());
-  write_stub_ping6("PING ff02::1(ff02::1) from :: eth0: 56 data bytes\\n\\n"
+  tool_->stub_ping6("PING ff02::1(ff02::1) from :: eth0: 56 data bytes\\n\\n"
                    "--- ff02::1 ping statistics ---\\n");
-  const testutil::ProcessResult r = run("y\n");
+  const testutil::ProcessResult r = tool_->run("y\n");
   EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(browser_calls(), "file:///tmp/disc734.html\n");
-  EXPECT_EQ(read_file(out_ + "/page.html"), report_page({}));
+  EXPECT_EQ(tool_->browser_calls(), "file:///tmp/disc734.html\n");
+  EXPECT_EQ(tool_->page(), report_page({}));
 }
 
 TEST_F(WholeRun, OnlyFailingNeighbours) {
@@ -250,10 +199,10 @@ TEST_F(WholeRun, OnlyFailingNeighbours) {
   ASSERT_TRUE(lab_->ok());
   // The refusing node and the host's own address, found by a stand-in
   // ping6 that names just those two.
-  write_stub_ping6("PING x\\n64 bytes from " + lab_->node("refusing").address +
+  tool_->stub_ping6("PING x\\n64 bytes from " + lab_->node("refusing").address +
                    "%%eth0: icmp_seq=1\\n64 bytes from " + lab_->host_address() +
                    "%%eth0: icmp_seq=1\\n\\n");
-  const testutil::ProcessResult r = run("");
+  const testutil::ProcessResult r = tool_->run("");
   EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail);
   EXPECT_EQ(r.err, "error:connect: Connection refused\n"
                    "error:connect: Connection refused\n");

@@ -3,10 +3,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -198,6 +202,84 @@ const Lab::Node& Lab::node(const std::string& name) const {
     if (n.name == name)
       return n;
   throw std::runtime_error("no lab node " + name);
+}
+
+ToolRunner::ToolRunner(const Lab& lab)
+    : lab_(lab), out_(binary_dir() + "/" + unique_name()), stubs_(out_ + "/bin") {
+  sh("mkdir -p " + stubs_);
+  std::ofstream(stubs_ + "/chromium")
+      << "#!/bin/sh\n"
+      << "cp /tmp/disc734.html " << out_ << "/page.html 2>/dev/null\n"
+      << "printf '%s\\n' \"$*\" >" << out_ << "/calls.tmp && mv " << out_
+      << "/calls.tmp " << out_ << "/calls\n";
+  chmod((stubs_ + "/chromium").c_str(), 0755);
+}
+
+ToolRunner::~ToolRunner() { sh("rm -rf " + out_); }
+
+ProcessResult ToolRunner::run(const std::string& input,
+                              const std::string& prepare) {
+  const std::string cmd =
+      "ip netns exec " + lab_.host_ns() +
+      " unshare -m sh -c 'mount -t tmpfs cdt /tmp && " + prepare +
+      " && PATH=" + stubs_ + ":$PATH exec " + binary_dir() +
+      "/contr_discovery'";
+  // A child of our own runs it, so that its children's peak memory is the
+  // run's alone.
+  ProcessResult r;
+  const ChildResult c = run_child(input, [&cmd] {
+    const auto start = std::chrono::steady_clock::now();
+    const int status = exit_status(system(cmd.c_str()));
+    const std::chrono::duration<double> took =
+        std::chrono::steady_clock::now() - start;
+    rusage ru{};
+    getrusage(RUSAGE_CHILDREN, &ru);
+    return std::to_string(status) + " " + std::to_string(took.count()) + " " +
+           std::to_string(ru.ru_maxrss);
+  });
+  std::istringstream result(c.result);
+  result >> r.status >> seconds_ >> peak_kib_;
+  r.out = c.out;
+  r.err = c.err;
+  return r;
+}
+
+std::string ToolRunner::browser_calls() const {
+  for (int i = 0; i < 50; ++i) {
+    const std::string calls = read_file(out_ + "/calls");
+    if (!calls.empty())
+      return calls;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return "";
+}
+
+std::string ToolRunner::browser_calls_after_a_while() const {
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  return read_file(out_ + "/calls");
+}
+
+std::string ToolRunner::page() const { return read_file(out_ + "/page.html"); }
+
+void ToolRunner::stub_ping6(const std::string& printf_format) {
+  std::ofstream(stubs_ + "/ping6")
+      << "#!/bin/sh\nprintf '" << printf_format << "'\n";
+  chmod((stubs_ + "/ping6").c_str(), 0755);
+}
+
+std::vector<std::string> summary_lines(const std::string& out) {
+  const std::string heading = "\nОбнаруженные контроллеры:\n";
+  const std::string after = "\nАдрес FBD программирования: ";
+  std::vector<std::string> lines;
+  const size_t from = out.find(heading);
+  const size_t to = out.find(after);
+  if (from == std::string::npos || to == std::string::npos || to < from)
+    return lines;
+  std::istringstream text(
+      out.substr(from + heading.size(), to - from - heading.size()));
+  for (std::string line; std::getline(text, line);)
+    lines.push_back(line);
+  return lines;
 }
 
 int open_fd_count() {

@@ -115,6 +115,42 @@ class Lab {
   std::vector<Node> nodes_;
 };
 
+/// Runs the real binary in a lab's host namespace with a private /tmp and a
+/// stand-in chromium first on the PATH that records its arguments and copies
+/// the page it was asked to open.
+class ToolRunner {
+ public:
+  explicit ToolRunner(const Lab& lab);
+  ~ToolRunner();
+  ToolRunner(const ToolRunner&) = delete;
+  ToolRunner& operator=(const ToolRunner&) = delete;
+
+  /// `prepare` is shell run inside the private /tmp before the tool starts.
+  ProcessResult run(const std::string& input,
+                    const std::string& prepare = "true");
+  /// Wall seconds and peak resident KiB of the last run (the largest
+  /// process it started, the tool among them).
+  double seconds() const { return seconds_; }
+  long peak_kib() const { return peak_kib_; }
+  /// What the stand-in browser was called with, after waiting for it.
+  std::string browser_calls() const;
+  /// Waits a moment, then what the browser was called with (empty if not).
+  std::string browser_calls_after_a_while() const;
+  std::string page() const;
+  /// Puts a stand-in ping6 that prints `printf_format` first on the PATH.
+  void stub_ping6(const std::string& printf_format);
+  const std::string& out_dir() const { return out_; }
+
+ private:
+  const Lab& lab_;
+  std::string out_, stubs_;
+  double seconds_ = 0;
+  long peak_kib_ = 0;
+};
+
+/// The status lines between the summary heading and the page addresses.
+std::vector<std::string> summary_lines(const std::string& out);
+
 /// Count of open descriptors of this process.
 int open_fd_count();
 
