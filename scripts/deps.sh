@@ -6,6 +6,7 @@ install_deps() {
         test) pkgs+=(util-linux chromium clang libclang-rt-dev dpkg-dev) ;;
         demo) pkgs+=(util-linux) ;;
         fuzz) pkgs+=(clang libclang-rt-dev) ;;
+        bench) pkgs+=(curl) ;;
     esac
     local missing=() p
     for p in "${pkgs[@]}"; do

@@ -97,6 +97,23 @@ class NetLab : public ::testing::Test {
     return q;
   }
 
+  /// Connects to the node in a child process and runs `use` on the
+  /// descriptor.
+  static testutil::ChildResult on_connection(
+      const std::string& node, const std::function<std::string(int)>& use) {
+    const std::string address = lab_->node(node).address;
+    testutil::InNetns in(lab_->host_ns());
+    return testutil::run_child("", [&] {
+      const int fd = connect_ipv6(address.c_str(), 0, lab_->host_if().c_str(),
+                                  1100, 6);
+      if (fd == -1)
+        return std::string("no connection");
+      const std::string result = use(fd);
+      close(fd);
+      return result;
+    });
+  }
+
   static testutil::Lab* lab_;
   static std::string big_;
 };
@@ -184,17 +201,10 @@ TEST_F(NetLab, HugeReplyKeepsMemorySmall) {
 TEST_F(NetLab, SendOnAResetConnection) {
   REQUIRE_NETNS();
   ASSERT_TRUE(lab_->ok());
-  const std::string address = lab_->node("reset").address;
-  testutil::InNetns in(lab_->host_ns());
-  const testutil::ChildResult r = testutil::run_child("", [&] {
-    const int fd = connect_ipv6(address.c_str(), 0, lab_->host_if().c_str(),
-                                1100, 6);
-    if (fd == -1)
-      return std::string("no connection");
+  const testutil::ChildResult r = on_connection("reset", [](int fd) {
     crs_send_string(fd, "x");  // answered by a reset
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     crs_send_string(fd, std::string(100000, 'x'));
-    close(fd);
     return std::string("alive");
   });
   EXPECT_EQ(r.result, "alive");  // no SIGPIPE
@@ -204,17 +214,9 @@ TEST_F(NetLab, SendOnAResetConnection) {
 TEST_F(NetLab, SendsWholeTextsAndEmptyOnes) {
   REQUIRE_NETNS();
   ASSERT_TRUE(lab_->ok());
-  const std::string address = lab_->node("good").address;
-  testutil::InNetns in(lab_->host_ns());
-  const testutil::ChildResult r = testutil::run_child("", [&] {
-    const int fd = connect_ipv6(address.c_str(), 0, lab_->host_if().c_str(),
-                                1100, 6);
-    if (fd == -1)
-      return std::string("no connection");
+  const testutil::ChildResult r = on_connection("good", [](int fd) {
     crs_send_string(fd, "");
-    const long n = crs_send(fd, "GET", 3, 0);
-    close(fd);
-    return std::to_string(n);
+    return std::to_string(crs_send(fd, "GET", 3, 0));
   });
   EXPECT_EQ(r.result, "3");
   EXPECT_EQ(r.out, "");
