@@ -285,7 +285,10 @@ int main(int argc, char** argv) {
         }
         if (n > 0 && !c.replying) {
           c.request.append(buf, static_cast<size_t>(n));
+          // Our client ends its request with LF LF, an ordinary HTTP
+          // client (curl, a browser) with CR LF CR LF.
           if (c.request.find("\n\n") != std::string::npos ||
+              c.request.find("\r\n\r\n") != std::string::npos ||
               c.request.size() > 65536)
             start_reply(c, o);
         }
