@@ -22,10 +22,10 @@ const std::string kTokens = [] {
   return body;
 }();
 
-const std::string kGarbage = std::string(
+const char kGarbageBytes[] =
     "\x01\xff\xfe 192.168.1.80\x00zz \x7f\x1b[31m 0 n\x00me\xc3\x28 "
-    "192.168.1.80\x00 a s\x00ys\x80",
-    60);
+    "192.168.1.80\x00 a s\x00ys\x80";
+const std::string kGarbage(kGarbageBytes, sizeof kGarbageBytes - 1);
 
 // Nodes whose replies hold a header end: listed, with their bodies.
 const std::map<std::string, std::string> kListed = {
