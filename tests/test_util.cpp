@@ -222,11 +222,13 @@ ProcessResult ToolRunner::run(const std::string& input,
   // A private /tmp hides the real /tmp/disc734.html. The build tree may
   // itself lie under /tmp (a CI checkout): a descriptor opened on it before
   // the tmpfs goes up lets us bind it back at the same path afterwards.
+  // mount must not canonicalize /proc/self/fd/3: the name it resolves to
+  // would already point into the new, empty tmpfs.
   const std::string bin = binary_dir();
   const std::string cmd =
       "ip netns exec " + lab_.host_ns() + " unshare -m bash -c 'exec 3<" +
       bin + " && mount -t tmpfs cdt /tmp && mkdir -p " + bin +
-      " && mount --bind /proc/self/fd/3 " + bin + " && exec 3<&- && " +
+      " && mount --no-canonicalize --bind /proc/self/fd/3 " + bin + " && exec 3<&- && " +
       prepare + " && PATH=" + stubs_ + ":$PATH exec " + bin +
       "/contr_discovery'";
   // A child of our own runs it, so that its children's peak memory is the
