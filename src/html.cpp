@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "ping6.h"
+#include "unique_fd.h"
 
 const std::string s1 =
     "\n"
@@ -68,27 +69,6 @@ std::string escape(const std::string& text) {
   }
   return out;
 }
-
-class unique_fd {
- public:
-  explicit unique_fd(int fd) : fd_(fd) {}
-  unique_fd(const unique_fd&) = delete;
-  unique_fd& operator=(const unique_fd&) = delete;
-  ~unique_fd() {
-    if (fd_ != -1)
-      close(fd_);
-  }
-  int get() const { return fd_; }
-  /// Closes now and reports whether close succeeded (errno set if not).
-  bool close_checked() {
-    const int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 bool write_all(int fd, const std::string& content) {
   size_t done = 0;
@@ -172,7 +152,9 @@ bool write_report_file(const char* path, const std::string& content) {
   }
   if (ftruncate(fd.get(), 0) == -1 || !write_all(fd.get(), content))
     return false;
-  return fd.close_checked();
+  // A write error can surface only at close (a full disk on some file
+  // systems), so its result counts.
+  return close(fd.release()) == 0;
 }
 
 void show_html(std::vector<contr_net_info>& list) {

@@ -73,16 +73,14 @@ int main() {
   if (ifaces.size() >= 2) {
     Menu menu;
     menu.title = Z("Выберете сетевой адаптер компьютера");
-    std::vector<std::string> names;
-    std::vector<int> indexes;
+    std::vector<int> indexes;  // parallel to the menu's items
     for (const auto& [name, index] : ifaces) {
       menu.items.push_back(name);
-      names.push_back(name);
       indexes.push_back(index);
     }
     if (!menu.show(position, scratch))
       return 0;
-    iface_name = names[position];
+    iface_name = menu.items[position];
     iface_index = indexes[position];
   }
   printf("\n%s: %s\n\n", Z("Выбранный сетевой адаптер компьютера"),

@@ -12,40 +12,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <utility>
 
 #include "ping6.h"
+#include "unique_fd.h"
 
 namespace {
-
-/// Owns one descriptor; -1 is empty. Closing preserves errno so that a
-/// perror after a cleanup still names the real failure.
-class unique_fd {
- public:
-  explicit unique_fd(int fd = -1) : fd_(fd) {}
-  unique_fd(unique_fd&& other) noexcept : fd_(other.release()) {}
-  unique_fd& operator=(unique_fd&& other) noexcept {
-    reset(other.release());
-    return *this;
-  }
-  unique_fd(const unique_fd&) = delete;
-  unique_fd& operator=(const unique_fd&) = delete;
-  ~unique_fd() { reset(); }
-
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-  void reset(int fd = -1) {
-    if (fd_ != -1) {
-      const int saved = errno;
-      close(fd_);
-      errno = saved;
-    }
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 constexpr unsigned short kControllerPort = 1100;
 

@@ -2,15 +2,10 @@
 // summary, page and browser. The tool runs with a private /tmp and with a
 // stand-in chromium that records how it was called.
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <sstream>
 #include <memory>
 
 #include "contr_net_info.h"
@@ -41,15 +36,6 @@ const std::map<std::string, std::string> kBodies = {
     {"markup", "192.168.1.13 255.255.255.0 0 <b>K&6</b><script>x()</script> "
                "192.168.1.13 a 'q\"'"},
 };
-
-contr_net_info judged(const std::string& body, std::string& line) {
-  contr_net_info info;
-  info.ip_pc = "192.168.1.20";
-  info.mask_pc = "255.255.255.0";
-  info.read(body);
-  info.get_print(line);
-  return info;
-}
 
 class WholeRun : public ::testing::Test {
  protected:
@@ -86,12 +72,8 @@ TEST_F(WholeRun, SummaryPageAndBrowser) {
 
   // The order of the controllers is the neighbour set's; take it from the
   // output and check that it holds each expected line exactly once.
-  std::map<std::string, contr_net_info> by_line;
-  for (const auto& [name, body] : kBodies) {
-    std::string line;
-    const contr_net_info info = judged(body, line);
-    by_line[line] = info;
-  }
+  std::map<std::string, contr_net_info> by_line =
+      testutil::judged_by_status_line(kBodies);
   std::vector<std::string> order = testutil::summary_lines(r.out);
   std::vector<contr_net_info> list;
   std::string lines;
@@ -111,13 +93,8 @@ TEST_F(WholeRun, SummaryPageAndBrowser) {
   EXPECT_EQ(r.out, kAdapterAndAddress + "Заголовок не найден.\n\n" + kHeading +
                        lines + kTail);
   // The refusing node and the host itself refuse; nothing else on stderr.
-  std::string err = r.err;
-  const std::string ping_warning =
-      "ping6: Warning: source address might be selected on device other "
-      "than: eth0\n";
-  if (err.find(ping_warning) != std::string::npos)
-    err.erase(err.find(ping_warning), ping_warning.size());
-  EXPECT_EQ(err, "error:connect: Connection refused\n"
+  EXPECT_EQ(testutil::without_ping_warning(r.err),
+            "error:connect: Connection refused\n"
                  "error:connect: Connection refused\n");
 
   EXPECT_EQ(tool_->browser_calls(), "file:///tmp/disc734.html\n");

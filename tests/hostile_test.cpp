@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 
 #include "contr_net_info.h"
@@ -39,17 +38,10 @@ const std::map<std::string, std::string> kListed = {
     {"garbage", kGarbage},
 };
 
-std::string temp_file(const std::string& name, const std::string& content) {
-  const std::string path =
-      "/tmp/cdt-hostile-" + std::to_string(getpid()) + "-" + name;
-  std::ofstream(path, std::ios::binary) << content;
-  return path;
-}
-
 TEST(Hostile, EveryMisbehaviourAtOnce) {
   REQUIRE_NETNS();
-  const std::string garbage = temp_file("garbage", kGarbage);
-  const std::string tokens = temp_file("tokens", kTokens);
+  const std::string garbage = testutil::write_temp_file("garbage", kGarbage);
+  const std::string tokens = testutil::write_temp_file("tokens", kTokens);
   std::vector<std::string> nodes = {
       "good1 --body " + shell_quote(kListed.at("good1")),
       "good2 --body " + shell_quote(kListed.at("good2")),
@@ -79,16 +71,8 @@ TEST(Hostile, EveryMisbehaviourAtOnce) {
   EXPECT_EQ(r.status, 0);
 
   // Exactly the nodes with a header end, each once.
-  std::map<std::string, contr_net_info> expected;
-  for (const auto& [name, body] : kListed) {
-    contr_net_info info;
-    info.ip_pc = "192.168.1.20";
-    info.mask_pc = "255.255.255.0";
-    info.read(body);
-    std::string line;
-    info.get_print(line);
-    expected[line] = info;
-  }
+  std::map<std::string, contr_net_info> expected =
+      testutil::judged_by_status_line(kListed);
   const std::vector<std::string> printed = testutil::summary_lines(r.out);
   std::vector<std::string> sorted = printed, wanted;
   std::sort(sorted.begin(), sorted.end());
@@ -103,31 +87,22 @@ TEST(Hostile, EveryMisbehaviourAtOnce) {
       "\nIP адрес сетевого адаптера компьютера: 192.168.1.20, mask: 255.255.255.0\n\n";
   ASSERT_EQ(sweep.compare(0, head.size(), head), 0) << sweep;
   sweep.erase(0, head.size());
-  for (const std::string fragment :
-       {"error:recv timeout", "error:recv timeout", "error:recv timeout",
-        "error:reply too large", "Заголовок не найден.\n\n",
-        "Заголовок не найден.\n192.168.1.50 255.255.255.0 1\n",
-        "Заголовок не найден.\nHTTP/1.1 200 OK\nContent-Type: text/plain; "
-        "charset=utf-8\nConnection: close\n\nx\n"}) {
-    const size_t at = sweep.find(fragment);
-    ASSERT_NE(at, std::string::npos) << fragment << " missing in:\n" << sweep;
-    sweep.erase(at, std::string(fragment).size());
-  }
+  ASSERT_TRUE(testutil::remove_each(
+      sweep, {"error:recv timeout", "error:recv timeout", "error:recv timeout",
+              "error:reply too large", "Заголовок не найден.\n\n",
+              "Заголовок не найден.\n192.168.1.50 255.255.255.0 1\n",
+              "Заголовок не найден.\nHTTP/1.1 200 OK\nContent-Type: "
+              "text/plain; charset=utf-8\nConnection: close\n\nx\n"}))
+      << sweep;
   EXPECT_EQ(sweep, "");
 
-  std::string err = r.err;
-  for (const std::string fragment :
-       {"error:connect: Connection refused\n", "error:connect: Connection refused\n",
-        "error:connect: Connection refused\n",
-        "error:connect: Connection timed out\n"}) {
-    const size_t at = err.find(fragment);
-    ASSERT_NE(at, std::string::npos) << fragment << " missing in:\n" << err;
-    err.erase(at, std::string(fragment).size());
-  }
-  const std::string ping_warning =
-      "ping6: Warning: source address might be selected on device other than: eth0\n";
-  if (err.find(ping_warning) != std::string::npos)
-    err.erase(err.find(ping_warning), ping_warning.size());
+  std::string err = testutil::without_ping_warning(r.err);
+  ASSERT_TRUE(testutil::remove_each(
+      err, {"error:connect: Connection refused\n",
+            "error:connect: Connection refused\n",
+            "error:connect: Connection refused\n",
+            "error:connect: Connection timed out\n"}))
+      << err;
   EXPECT_EQ(err, "");
 
   // The bounds: the ping deadline, 2 s for the dropped attempt, 5 s for each

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "test_util.h"
@@ -31,11 +30,6 @@ contr_net_info record(const std::string& ip, bool available, bool not_configured
   i.contr_name = name;
   i.systems = systems;
   return i;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST(Html, HeadAndTail) {
@@ -128,7 +122,7 @@ class ReportFile : public ::testing::Test {
 TEST_F(ReportFile, WritesAndOverwrites) {
   ASSERT_TRUE(write_report_file(path_.c_str(), "a longer first page"));
   ASSERT_TRUE(write_report_file(path_.c_str(), "second"));
-  EXPECT_EQ(read_file(path_), "second");
+  EXPECT_EQ(testutil::read_file(path_), "second");
 }
 
 TEST_F(ReportFile, RefusesASymbolicLink) {
@@ -138,7 +132,7 @@ TEST_F(ReportFile, RefusesASymbolicLink) {
   errno = 0;
   EXPECT_FALSE(write_report_file(path_.c_str(), "page"));
   EXPECT_EQ(errno, ELOOP);
-  EXPECT_EQ(read_file(target), "precious");
+  EXPECT_EQ(testutil::read_file(target), "precious");
 }
 
 TEST_F(ReportFile, RefusesADanglingSymbolicLink) {
@@ -155,7 +149,7 @@ TEST_F(ReportFile, RefusesAFileOfAnotherUser) {
   errno = 0;
   EXPECT_FALSE(write_report_file(path_.c_str(), "page"));
   EXPECT_EQ(errno, EPERM);
-  EXPECT_EQ(read_file(path_), "theirs");
+  EXPECT_EQ(testutil::read_file(path_), "theirs");
 }
 
 TEST_F(ReportFile, RefusesAFifoWithoutHanging) {

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <set>
 #include <thread>
 
@@ -16,12 +15,6 @@
 namespace {
 
 const char kGoodBody[] = "192.168.1.10 255.255.255.0 0 K1 192.168.1.10 a S";
-
-std::string write_temp(const std::string& name, const std::string& content) {
-  const std::string path = "/tmp/cdt-" + std::to_string(getpid()) + "-" + name;
-  std::ofstream(path, std::ios::binary) << content;
-  return path;
-}
 
 // 16382 bytes of header, so that the header end straddles the first
 // 16384-byte piece, then a body of 30000 bytes.
@@ -35,7 +28,7 @@ class NetLab : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!testutil::netns_unavailable().empty())
       return;
-    big_ = write_temp("big", big_reply());
+    big_ = testutil::write_temp_file("big", big_reply());
     lab_ = new testutil::Lab(
         "eth0 192.168.1.20/24",
         {

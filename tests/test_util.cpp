@@ -22,11 +22,6 @@ namespace testutil {
 
 namespace {
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void write_file(const std::string& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
@@ -45,6 +40,18 @@ int exit_status(int raw) {
 }
 
 }  // namespace
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string write_temp_file(const std::string& name,
+                            const std::string& content) {
+  const std::string path = "/tmp/" + unique_name() + "-" + name;
+  write_file(path, content);
+  return path;
+}
 
 std::string binary_dir() { return CONTR_BINARY_DIR; }
 std::string source_dir() { return CONTR_SOURCE_DIR; }
@@ -287,6 +294,41 @@ std::vector<std::string> summary_lines(const std::string& out) {
   for (std::string line; std::getline(text, line);)
     lines.push_back(line);
   return lines;
+}
+
+std::map<std::string, contr_net_info> judged_by_status_line(
+    const std::map<std::string, std::string>& bodies) {
+  std::map<std::string, contr_net_info> judged;
+  for (const auto& [name, body] : bodies) {
+    contr_net_info info;
+    info.ip_pc = "192.168.1.20";
+    info.mask_pc = "255.255.255.0";
+    info.read(body);
+    std::string line;
+    info.get_print(line);
+    judged[line] = info;
+  }
+  return judged;
+}
+
+bool remove_each(std::string& text, const std::vector<std::string>& fragments) {
+  for (const std::string& fragment : fragments) {
+    const size_t at = text.find(fragment);
+    if (at == std::string::npos)
+      return false;
+    text.erase(at, fragment.size());
+  }
+  return true;
+}
+
+std::string without_ping_warning(std::string err) {
+  const std::string warning =
+      "ping6: Warning: source address might be selected on device other "
+      "than: eth0\n";
+  const size_t at = err.find(warning);
+  if (at != std::string::npos)
+    err.erase(at, warning.size());
+  return err;
 }
 
 int open_fd_count() {

@@ -2,10 +2,13 @@
 #define CONTR_DISCOVERY_TESTS_TEST_UTIL_H_
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "contr_net_info.h"
 
 namespace testutil {
 
@@ -30,6 +33,12 @@ std::string netns_unavailable();
 
 /// A fresh name "cdt-<pid>-<n>"; every test namespace starts with "cdt-".
 std::string unique_name();
+
+/// The whole content of a file (empty if it cannot be read).
+std::string read_file(const std::string& path);
+
+/// Writes `content` to a fresh file under /tmp and returns its path.
+std::string write_temp_file(const std::string& name, const std::string& content);
 
 /// Runs a shell command; returns its exit status (-1 if it did not exit).
 int sh(const std::string& cmd);
@@ -150,6 +159,18 @@ class ToolRunner {
 
 /// The status lines between the summary heading and the page addresses.
 std::vector<std::string> summary_lines(const std::string& out);
+
+/// Each body judged as the run judges it for the computer 192.168.1.20/24,
+/// keyed by its status line.
+std::map<std::string, contr_net_info> judged_by_status_line(
+    const std::map<std::string, std::string>& bodies);
+
+/// `text` with each fragment removed once; false if one was missing.
+bool remove_each(std::string& text, const std::vector<std::string>& fragments);
+
+/// Standard error of a run without the warning ping6 prints when the
+/// adapter has only a link-local address.
+std::string without_ping_warning(std::string err);
 
 /// Count of open descriptors of this process.
 int open_fd_count();
