@@ -5,9 +5,35 @@
 
 #include "ping6.h"
 
+namespace {
+
+/// Cuts `field` to kMaxFieldBytes. When the first dropped byte continues a
+/// UTF-8 sequence the cut moves back to its start (a sequence is at most
+/// four bytes), so that no half letter is kept.
+void keep_head(std::string& field) {
+  if (field.size() <= kMaxFieldBytes)
+    return;
+  size_t cut = kMaxFieldBytes;
+  for (int back = 0;
+       back < 3 && (static_cast<unsigned char>(field[cut]) & 0xc0) == 0x80;
+       ++back)
+    --cut;
+  field.resize(cut);
+}
+
+/// Reads one token into `field`, capped; false at the end of the body.
+bool read_token(std::istream& in, std::string& field) {
+  if (!(in >> field))
+    return false;
+  keep_head(field);
+  return true;
+}
+
+}  // namespace
+
 void contr_net_info::read(const std::string& body) {
   std::istringstream in(body);
-  if (!(in >> ip_contr) || !(in >> mask_contr))
+  if (!read_token(in, ip_contr) || !read_token(in, mask_contr))
     return;
   // On a failed read the number is 0 when no digits came and the type's
   // limit when they overflowed it; either way the reading ends there.
@@ -16,7 +42,8 @@ void contr_net_info::read(const std::string& body) {
   not_configured = flag != 0;
   if (!got_flag || not_configured)
     return;
-  in >> contr_name && in >> ip_configured && in >> aux && in >> systems;
+  read_token(in, contr_name) && read_token(in, ip_configured) &&
+      read_token(in, aux) && read_token(in, systems);
 }
 
 uint32_t parse_IPv4_string(const std::string& text) {
@@ -44,7 +71,8 @@ bool contr_net_info::check_ips_masks(std::string& reason) const {
 }
 
 void contr_net_info::get_print(std::string& line) {
-  line = ip_contr;
+  // The controller chose these bytes; on the console they must stay text.
+  line = terminal_safe(ip_contr);
   std::string reason;
   available = check_ips_masks(reason);
   if (available) {
@@ -59,8 +87,8 @@ void contr_net_info::get_print(std::string& line) {
     line += Z(" Ошибка: настроенный адрес не совпадает с реальным.");
   } else {
     line += ' ';
-    line += Z(contr_name.c_str());
+    line += Z(terminal_safe(contr_name).c_str());
     line += '\t';
-    line += Z(systems.c_str());
+    line += Z(terminal_safe(systems).c_str());
   }
 }

@@ -1,20 +1,12 @@
 #include "get_ip_mask_by_iface.h"
 
 #include <arpa/inet.h>
-#include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include "interfaces.h"
 
 namespace {
-
-struct IfaddrsDeleter {
-  void operator()(ifaddrs* list) const { freeifaddrs(list); }
-};
 
 bool to_dotted_quad(const sockaddr* sa, char (&buf)[INET6_ADDRSTRLEN]) {
   const auto* sin = reinterpret_cast<const sockaddr_in*>(sa);
@@ -25,13 +17,9 @@ bool to_dotted_quad(const sockaddr* sa, char (&buf)[INET6_ADDRSTRLEN]) {
 
 bool get_arr_ip_mask_by_iface(int /*iface_index*/,
                               const std::string& iface_name, ips_masks& list) {
-  ifaddrs* raw = nullptr;
-  if (getifaddrs(&raw) == -1) {
-    const int err = errno;
-    printf("getifaddrs() failed with errno =  %d %s \n", err, strerror(err));
+  const IfaddrsList ifaddrs_list = read_interface_list();
+  if (!ifaddrs_list)
     return false;
-  }
-  std::unique_ptr<ifaddrs, IfaddrsDeleter> ifaddrs_list(raw);
   bool added = false;
   char buf[INET6_ADDRSTRLEN];
   for (const ifaddrs* ifa = ifaddrs_list.get(); ifa != nullptr;

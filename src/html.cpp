@@ -1,6 +1,8 @@
 #include "html.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +72,15 @@ std::string escape(const std::string& text) {
   return out;
 }
 
+/// True when `text` is nothing but a dotted quad: only such a text may
+/// become the host of a link. "192.168.1.10@evil.example" would send the
+/// browser to evil.example.
+bool is_dotted_quad(const std::string& text) {
+  in_addr addr;
+  return text.find('\0') == std::string::npos &&
+         inet_pton(AF_INET, text.c_str(), &addr) == 1;
+}
+
 bool write_all(int fd, const std::string& content) {
   size_t done = 0;
   while (done < content.size()) {
@@ -96,16 +107,19 @@ void add_ref(std::ostream& out, std::string url) {
 
 void contr_net_info_html(std::ostream& out, const contr_net_info& info) {
   const std::string ip = escape(info.ip_contr);
+  // A controller that reports no real address gets its text shown in the
+  // link cells, but no link.
+  const auto link = is_dotted_quad(info.ip_contr) ? add_ref : add_cell;
   add_cell(out, ip);
   add_cell(out, info.available ? "Контроллер доступен." : "Нет доступа к контр.");
-  add_ref(out, ip + "/get_local_file/fbd.html");
-  add_ref(out, ip + "/get_local_file/mal.html");
+  link(out, ip + "/get_local_file/fbd.html");
+  link(out, ip + "/get_local_file/mal.html");
   if (info.not_configured) {
     add_cell(out, " сетевые настройки не сконфигурированы");
   } else if (info.ip_contr != info.ip_configured) {
     add_cell(out, " Ошибка: настроенный адрес не совпадает с реальным.");
   } else {
-    add_ref(out, ip);
+    link(out, ip);
     add_cell(out, escape(info.contr_name));
     add_cell(out, escape(info.systems));
   }
@@ -150,6 +164,12 @@ bool write_report_file(const char* path, const std::string& content) {
     errno = EINVAL;
     return false;
   }
+  // A second name for the file (a hard link planted in /tmp) would make us
+  // overwrite whatever file it names.
+  if (st.st_nlink != 1) {
+    errno = EMLINK;
+    return false;
+  }
   if (ftruncate(fd.get(), 0) == -1 || !write_all(fd.get(), content))
     return false;
   // A write error can surface only at close (a full disk on some file
@@ -157,7 +177,7 @@ bool write_report_file(const char* path, const std::string& content) {
   return close(fd.release()) == 0;
 }
 
-void show_html(std::vector<contr_net_info>& list) {
+void show_html(const std::vector<contr_net_info>& list) {
   std::cout << Z("Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: ");
   std::cout.flush();
   fflush(stdout);
@@ -165,10 +185,12 @@ void show_html(std::vector<contr_net_info>& list) {
     return;
   if (!write_report_file(kReportPath, report_page(list))) {
     const int err = errno;
-    std::cerr << Z("Не удалось записать файл /tmp/disc734.html: ")
+    std::cerr << Z("Не удалось записать файл ") << kReportPath << ": "
               << strerror(err) << std::endl;
     return;
   }
   // The trailing & lets the shell start the browser in the background.
-  (void)!system("chromium file:///tmp/disc734.html&");
+  const std::string browser =
+      std::string("chromium file://") + kReportPath + "&";
+  (void)!system(browser.c_str());
 }

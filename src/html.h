@@ -21,18 +21,20 @@ void add_cell(std::ostream& out, std::string text);
 void add_ref(std::ostream& out, std::string url);
 
 /// Writes the cells of one controller's row (5 or 7 cells); every text the
-/// controller supplied is escaped for HTML.
+/// controller supplied is escaped for HTML. Link cells hold links only when
+/// `ip_contr` is a plain dotted quad, otherwise the same text without one.
 void contr_net_info_html(std::ostream& out, const contr_net_info& info);
 
 /// The whole page for `list`.
 std::string report_page(const std::vector<contr_net_info>& list);
 
 /// Writes `content` to `path` without following a symbolic link and without
-/// touching a file that another user owns. False with errno set otherwise.
+/// touching a file that another user owns, that is no regular file or that
+/// has a second name (hard link). False with errno set otherwise.
 bool write_report_file(const char* path, const std::string& content);
 
 /// Asks whether to open the links; on "y" writes the page and starts
 /// chromium on it in the background.
-void show_html(std::vector<contr_net_info>& list);
+void show_html(const std::vector<contr_net_info>& list);
 
 #endif  // CONTR_DISCOVERY_HTML_H_

@@ -1,30 +1,26 @@
 #include "interfaces.h"
 
-#include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
-namespace {
-
-struct IfaddrsDeleter {
-  void operator()(ifaddrs* list) const { freeifaddrs(list); }
-};
-
-}  // namespace
-
-bool get_all_interfaces_ipv6(std::map<std::string, int>& ifaces) {
+IfaddrsList read_interface_list() {
   ifaddrs* raw = nullptr;
   if (getifaddrs(&raw) == -1) {
     const int err = errno;
     printf("getifaddrs() failed with errno =  %d %s \n", err, strerror(err));
-    return false;
+    return nullptr;
   }
-  std::unique_ptr<ifaddrs, IfaddrsDeleter> list(raw);
+  return IfaddrsList(raw);
+}
+
+bool get_all_interfaces_ipv6(std::map<std::string, int>& ifaces) {
+  const IfaddrsList list = read_interface_list();
+  if (!list)
+    return false;
   for (const ifaddrs* ifa = list.get(); ifa != nullptr; ifa = ifa->ifa_next) {
     if (ifa->ifa_flags & IFF_POINTOPOINT)
       continue;

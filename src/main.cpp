@@ -1,3 +1,7 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -14,6 +18,20 @@
 #include "ping6.h"
 
 namespace {
+
+/// Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed.
+/// The kernel hands out the lowest free number: started with standard
+/// output closed, our first socket would become descriptor 1, and the
+/// console text would go to a controller.
+void keep_standard_descriptors_taken() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+      continue;
+    // Lower numbers are open by now, so open() returns exactly `fd`.
+    if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd)
+      _exit(127);
+  }
+}
 
 /// Pings the link, queries every node that answered, prints the summary and
 /// offers the page of links.
@@ -57,6 +75,7 @@ void sweep(const std::string& iface_name, int iface_index,
 }  // namespace
 
 int main() {
+  keep_standard_descriptors_taken();
   std::map<std::string, int> ifaces;
   if (!get_all_interfaces_ipv6(ifaces))
     return 0;

@@ -8,6 +8,10 @@
 
 namespace {
 
+// One read takes at most this less one characters; the rest of a longer
+// line stays in the input for the next cycle or the next reader.
+constexpr int kMenuLineBytes = 10;
+
 bool quit() {
   puts(Z("Выход"));
   return false;
@@ -26,9 +30,7 @@ bool Menu::show(int& index, std::string& chosen) const {
     printf("%s %d. q - %s: ", Z("Введите число от 1 to"), count, Z("выход"));
     fflush(stdout);
 
-    // Ten bytes: at most nine characters per read; the rest of a longer
-    // line stays in the input for the next cycle or the next reader.
-    char line[10];
+    char line[kMenuLineBytes];
     if (fgets(line, sizeof line, stdin) == nullptr)
       return quit();  // end of input would otherwise repeat the menu forever
     const size_t len = strlen(line);

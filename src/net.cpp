@@ -19,6 +19,7 @@
 namespace {
 
 constexpr unsigned short kControllerPort = 1100;
+constexpr size_t kRecvBufferBytes = 16384;
 
 bool make_blocking(int fd) {
   const int flags = fcntl(fd, F_GETFL);
@@ -65,7 +66,7 @@ enum class RecvResult { kClosed, kFailed, kTimeout, kTooLarge };
 /// Gathers everything the peer sends until it closes, within `deadline` and
 /// `kMaxReplyBytes`.
 RecvResult receive_all(int fd, Clock::time_point deadline, std::string& reply) {
-  char buffer[16384];
+  char buffer[kRecvBufferBytes];
   for (;;) {
     pollfd p{fd, POLLIN, 0};
     const int n = poll(&p, 1, remaining_ms(deadline));
@@ -231,7 +232,9 @@ bool request_contr_net_info(const char* address, int iface_index,
     return true;
   printf("%s\n", Z("Заголовок не найден."));
   fflush(stdout);
-  fwrite(reply.data(), 1, reply.size(), stdout);
+  // Whatever the device sent goes to the operator's terminal: as text only.
+  const std::string shown = terminal_safe(reply);
+  fwrite(shown.data(), 1, shown.size(), stdout);
   printf("\n");
   fflush(stdout);
   return false;

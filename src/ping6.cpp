@@ -10,6 +10,10 @@
 
 namespace {
 
+// fgets reads at most this less one byte at a time; longer lines come in
+// pieces that are joined again.
+constexpr int kExecReadBytes = 128;
+
 struct PcloseDeleter {
   void operator()(FILE* f) const { pclose(f); }
 };
@@ -25,6 +29,30 @@ bool is_ipv6_text(const std::string& text) {
 
 const char* Z(const char* text) { return text; }
 
+std::string terminal_safe(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      out += '\r';
+    } else if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7f) {
+      // ESC starts the sequences that move the cursor, recolour, retitle
+      // or fill the clipboard; a lone CR lets later text overwrite a line.
+      out += '?';
+    } else if (c == 0xc2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
+      // U+0080..U+009F: terminals that decode UTF-8 take C2 9B as CSI.
+      out += '?';
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 std::string exec(const char* cmd) {
   std::string result;
   // The deleter runs pclose also when appending throws, so the child is
@@ -32,7 +60,7 @@ std::string exec(const char* cmd) {
   Pipe pipe(popen(cmd, "r"));
   if (!pipe)
     throw std::runtime_error("popen() failed!");
-  char buffer[128];
+  char buffer[kExecReadBytes];
   while (fgets(buffer, sizeof buffer, pipe.get()) != nullptr)
     result += buffer;
   return result;
@@ -68,7 +96,16 @@ void parse_ping_output(const std::string& output,
       words >> w;
     if (word[0] == "PING")
       continue;
-    const std::string address = word[3].substr(0, word[3].find('%'));
+    std::string address;
+    const size_t zone = word[3].find('%');
+    if (zone != std::string::npos) {
+      address = word[3].substr(0, zone);
+    } else {
+      // BusyBox prints the address without a zone but with the colon.
+      address = word[3];
+      if (!address.empty() && address.back() == ':')
+        address.pop_back();
+    }
     // Error reports and odd lines must not put a word into the set that a
     // connection attempt would then choke on.
     if (is_ipv6_text(address))
@@ -80,7 +117,7 @@ void ping6(int /*iface_index*/, const std::string& iface_name,
            std::unordered_set<std::string>& neighbours) {
   // An interface name may hold ; $ ( ) and the like: it must reach ping6
   // as one word that the shell never interprets.
-  const std::string cmd =
-      "ping6 -w 2 -I " + shell_quote(iface_name) + " ff02::1";
+  const std::string cmd = "ping6 -w " + std::to_string(kPingDeadlineSeconds) +
+                          " -I " + shell_quote(iface_name) + " ff02::1";
   parse_ping_output(exec(cmd.c_str()), neighbours);
 }

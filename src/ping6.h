@@ -2,11 +2,18 @@
 #define CONTR_DISCOVERY_PING6_H_
 
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 /// The text hook for every Russian text shown on the console: returns its
 /// argument unchanged, so that one place can later translate or recode them.
 const char* Z(const char* text);
+
+/// What a controller sent, made harmless for a terminal: each C0 control
+/// byte but TAB and LF, DEL, and each C1 control in its UTF-8 form (C2 80 to
+/// C2 9F) becomes one '?'; a CR is kept only right before an LF. All other
+/// bytes, UTF-8 text among them, pass unchanged.
+std::string terminal_safe(std::string_view text);
 
 /// Runs `cmd` through the shell and returns everything it wrote to standard
 /// output. Throws std::runtime_error("popen() failed!") when it cannot start.
@@ -15,11 +22,16 @@ std::string exec(const char* cmd);
 /// Quotes `word` for the shell as one single-quoted argument.
 std::string shell_quote(const std::string& word);
 
-/// Collects the responder addresses (zone cut off) from the output of
-/// `ping6 ... ff02::1` into `neighbours`, up to the first empty line.
-/// Lines whose fourth word is not an IPv6 address text are skipped.
+/// Collects the responder addresses from the output of `ping6 ... ff02::1`
+/// into `neighbours`, up to the first empty line. The fourth word of a line
+/// is the address: iputils prints it with a zone ("fe80::1%eth0:"), which is
+/// cut off; BusyBox without ("fe80::1:"), and the trailing colon goes.
+/// Lines whose fourth word is then no IPv6 address text are skipped.
 void parse_ping_output(const std::string& output,
                        std::unordered_set<std::string>& neighbours);
+
+/// Seconds ping6 runs before it ends by itself (its -w).
+inline constexpr int kPingDeadlineSeconds = 2;
 
 /// Pings the all-nodes group through adapter `iface_name` for two seconds and
 /// adds every address that answered to `neighbours`. `iface_index` is unused.

@@ -76,6 +76,51 @@ TEST(ContrNetInfoRead, BodyForms) {
   }
 }
 
+TEST(ContrNetInfoRead, FieldsAreCappedAtWholeLetters) {
+  const std::string k1024(1024, 'k'), k1025(1025, 'k');
+  // "Ж" is D0 96: with 1023 ASCII bytes before it, byte 1024 is D0 and the
+  // first dropped byte (96) continues it, so the letter goes whole.
+  const std::string split = std::string(1023, 'a') + "ЖЖ";
+  // Only Cyrillic: 1024 is even, the cut falls between letters.
+  std::string cyr;
+  while (cyr.size() < 3000)
+    cyr += "Ж";
+  // A 4-byte sequence split after its second byte: the cut moves back two.
+  const std::string four = std::string(1022, 'a') + "\xf0\x9f\x98\x80" + "z";
+  // Continuation bytes only: the cut moves back three bytes at the most.
+  const std::string junk(2000, '\x80');
+  struct Case {
+    std::string field;
+    std::string kept;
+  } cases[] = {
+      {k1024, k1024},
+      {k1025, k1024},
+      {std::string(1 << 20, 'x'), std::string(1024, 'x')},
+      {split, std::string(1023, 'a')},
+      {cyr, cyr.substr(0, 1024)},
+      {four, std::string(1022, 'a')},
+      {junk, std::string(1021, '\x80')},
+  };
+  for (const Case& c : cases) {
+    // The same field in every position; the reading goes on after it.
+    contr_net_info info;
+    info.read(c.field + " " + c.field + " 0 " + c.field + " " + c.field +
+              " " + c.field + " " + c.field + " more");
+    EXPECT_EQ(fields_of(info),
+              (Fields{c.kept, c.kept, false, c.kept, c.kept, c.kept, c.kept}))
+        << c.field.size();
+  }
+  // Kept texts compare equal although the reported ones differ after the
+  // cut.
+  contr_net_info info;
+  info.ip_pc = "0.0.0.0";
+  info.mask_pc = "0.0.0.0";
+  info.read(k1024 + "a 0.0.0.0 0 name " + k1024 + "b x sys");
+  std::string line;
+  info.get_print(line);
+  EXPECT_EQ(line, k1024 + " 'контроллер доступен' name\tsys");
+}
+
 TEST(ParseIPv4String, Values) {
   struct Case {
     std::string text;
@@ -165,6 +210,22 @@ TEST(GetPrint, SixShapes) {
     EXPECT_EQ(line, c.line) << c.body;
     EXPECT_EQ(info.available, c.available) << c.body;
   }
+}
+
+TEST(GetPrint, ControllerTextsAreSafeForTheTerminal) {
+  contr_net_info info;
+  info.ip_pc = "192.168.1.20";
+  info.mask_pc = "255.255.255.0";
+  const char body[] =
+      "\x1b[8m \x07 0 K\x1b]0;x\x07\0n\x7f\b \x1b[8m a S\xc2\x9b" "2J\x1b[H";
+  info.read(std::string(body, sizeof body - 1));
+  std::string line;
+  info.get_print(line);
+  EXPECT_EQ(line, "?[8m 'нет доступа к контроллеру' "
+                  "(ip_pc & mask_pc) != (ip_contr & mask_pc) "
+                  "K?]0;x??n??\tS?2J?[H");
+  // The record keeps the bytes as they came: the page escapes them itself.
+  EXPECT_EQ(info.contr_name, std::string("K\x1b]0;x\x07\0n\x7f\b", 11));
 }
 
 TEST(GetPrint, NotConfiguredWinsOverTheAddressComparison) {

@@ -33,6 +33,7 @@ contr_net_info record(const std::string& ip, bool available, bool not_configured
 }
 
 TEST(Html, HeadAndTail) {
+  EXPECT_EQ(s1, testutil::kPageHead);
   EXPECT_EQ(s1.size(), 465u);
   EXPECT_EQ(std::count(s1.begin(), s1.end(), '\n'), 31);
   EXPECT_EQ(s1.substr(0, 17), "\n<!DOCTYPE html>\n");
@@ -48,6 +49,9 @@ TEST(Html, Cells) {
   EXPECT_EQ(out.str(),
             "<TD>a & <b></TD><TD><a href='http://10.0.0.1/x'>10.0.0.1/x</a></TD>");
 }
+
+// An address with a NUL inside: what follows it must not hide behind a link.
+const std::string kNulIp("10.0.0.9\0x", 10);
 
 TEST(Html, RowsByKind) {
   struct Case {
@@ -76,17 +80,27 @@ TEST(Html, RowsByKind) {
        "<TD><a href='http://10.0.0.6/get_local_file/mal.html'>"
        "10.0.0.6/get_local_file/mal.html</a></TD>"
        "<TD> Ошибка: настроенный адрес не совпадает с реальным.</TD>"},
-      // Every text the controller chose is escaped, in cells and links.
+      // Every text the controller chose is escaped; an address that is no
+      // dotted quad gets the same cells, as text without a link.
       {record("1'><x>", false, false, "1'><x>", "<script>alert(\"&\")</script>",
               "'on'"),
        "<TD>1&#39;&gt;&lt;x&gt;</TD><TD>Нет доступа к контр.</TD>"
-       "<TD><a href='http://1&#39;&gt;&lt;x&gt;/get_local_file/fbd.html'>"
-       "1&#39;&gt;&lt;x&gt;/get_local_file/fbd.html</a></TD>"
-       "<TD><a href='http://1&#39;&gt;&lt;x&gt;/get_local_file/mal.html'>"
-       "1&#39;&gt;&lt;x&gt;/get_local_file/mal.html</a></TD>"
-       "<TD><a href='http://1&#39;&gt;&lt;x&gt;'>1&#39;&gt;&lt;x&gt;</a></TD>"
+       "<TD>1&#39;&gt;&lt;x&gt;/get_local_file/fbd.html</TD>"
+       "<TD>1&#39;&gt;&lt;x&gt;/get_local_file/mal.html</TD>"
+       "<TD>1&#39;&gt;&lt;x&gt;</TD>"
        "<TD>&lt;script&gt;alert(&quot;&amp;&quot;)&lt;/script&gt;</TD>"
        "<TD>&#39;on&#39;</TD>"},
+      {record("192.168.1.10@evil.example", true, false,
+              "192.168.1.10@evil.example", "K", "S"),
+       "<TD>192.168.1.10@evil.example</TD><TD>Контроллер доступен.</TD>"
+       "<TD>192.168.1.10@evil.example/get_local_file/fbd.html</TD>"
+       "<TD>192.168.1.10@evil.example/get_local_file/mal.html</TD>"
+       "<TD>192.168.1.10@evil.example</TD><TD>K</TD><TD>S</TD>"},
+      {record(kNulIp, true, true, "", "", ""),
+       "<TD>" + kNulIp + "</TD><TD>Контроллер доступен.</TD><TD>" + kNulIp +
+           "/get_local_file/fbd.html</TD><TD>" + kNulIp +
+           "/get_local_file/mal.html</TD>"
+           "<TD> сетевые настройки не сконфигурированы</TD>"},
   };
   for (const Case& c : cases) {
     std::ostringstream out;
@@ -101,6 +115,38 @@ TEST(Html, RowsByKind) {
     rows += "<TR>" + c.cells + "</TR>\n";
   }
   EXPECT_EQ(report_page(list), s1 + kHeaderRow + rows + s3);
+}
+
+TEST(Html, OnlyPlainDottedQuadsBecomeLinks) {
+  struct Case {
+    std::string ip;
+    bool linked;
+  } cases[] = {
+      {"192.168.1.10", true},    {"0.0.0.0", true},
+      {"255.255.255.255", true}, {"192.168.1.010", false},
+      {"192.168.1.300", false},  {"1.2.3", false},
+      {"1.2.3.4.5", false},      {"1.2.3.4:80", false},
+      {"1.2.3.4/x", false},      {"fe80::1", false},
+      {"", false},               {"evil.example", false},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream out;
+    contr_net_info_html(out, record(c.ip, true, false, c.ip, "K", "S"));
+    const std::string ref = "<a href='http://" + c.ip + "'>" + c.ip + "</a>";
+    EXPECT_EQ(out.str(), "<TD>" + c.ip + "</TD><TD>Контроллер доступен.</TD>" +
+                             (c.linked ? "<TD><a href='http://" + c.ip +
+                                             "/get_local_file/fbd.html'>"
+                                       : "<TD>") +
+                             c.ip + "/get_local_file/fbd.html" +
+                             (c.linked ? "</a></TD>" : "</TD>") +
+                             (c.linked ? "<TD><a href='http://" + c.ip +
+                                             "/get_local_file/mal.html'>"
+                                       : "<TD>") +
+                             c.ip + "/get_local_file/mal.html" +
+                             (c.linked ? "</a></TD>" : "</TD>") + "<TD>" +
+                             (c.linked ? ref : c.ip) + "</TD><TD>K</TD><TD>S</TD>")
+        << c.ip;
+  }
 }
 
 TEST(Html, EmptyListHasTheHeaderRowOnly) {
@@ -143,13 +189,23 @@ TEST_F(ReportFile, RefusesADanglingSymbolicLink) {
 }
 
 TEST_F(ReportFile, RefusesAFileOfAnotherUser) {
-  REQUIRE_NETNS();  // root, to give the file away
+  REQUIRE_ROOT();  // to give the file away
   { std::ofstream(path_) << "theirs"; }
   ASSERT_EQ(chown(path_.c_str(), 65534, 65534), 0);
   errno = 0;
   EXPECT_FALSE(write_report_file(path_.c_str(), "page"));
   EXPECT_EQ(errno, EPERM);
   EXPECT_EQ(testutil::read_file(path_), "theirs");
+}
+
+TEST_F(ReportFile, RefusesAHardLink) {
+  const std::string target = dir_ + "/target";
+  { std::ofstream(target) << "precious"; }
+  ASSERT_EQ(link(target.c_str(), path_.c_str()), 0);
+  errno = 0;
+  EXPECT_FALSE(write_report_file(path_.c_str(), "page"));
+  EXPECT_EQ(errno, EMLINK);
+  EXPECT_EQ(testutil::read_file(target), "precious");
 }
 
 TEST_F(ReportFile, RefusesAFifoWithoutHanging) {

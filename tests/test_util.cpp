@@ -41,6 +41,39 @@ int exit_status(int raw) {
 
 }  // namespace
 
+const std::string kPageHead =
+    "\n"
+    "<!DOCTYPE html>\n"
+    "<HTML>\n"
+    "<head>\n"
+    "\t<META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=utf-8'>\n"
+    "\t<title>Ссылки</title>\n"
+    "\t<style type=\"text/css\">\n"
+    "\n"
+    "\n"
+    "table.CTS {\n"
+    "  border: 1px solid #000000;\n"
+    "  border-collapse: collapse;\n"
+    "}\n"
+    "table.CTS td, table.CTS th {\n"
+    "  border: 2px solid #AAAAAA;\n"
+    "}\n"
+    "table.CTS thead {\n"
+    "  background: #DDDDDD;\n"
+    "}\n"
+    "table.CTS thead th {\n"
+    "  font-weight: normal;\n"
+    "}\n"
+    "table.CTS tfoot {\n"
+    "  font-weight: bold;\n"
+    "}\n"
+    "\n"
+    "\n"
+    "\t</style>\n"
+    "</head>\n"
+    "<BODY>\n"
+    "<TABLE class=\"CTS\">\n";
+
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -73,7 +106,8 @@ std::string netns_unavailable() {
 
 std::string unique_name() {
   static std::atomic<int> counter{0};
-  return "cdt-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+  return std::string("cdt-") + CONTR_NETNS_TREE + "-" + std::to_string(getpid()) +
+         "-" + std::to_string(++counter);
 }
 
 int sh(const std::string& cmd) {
@@ -204,6 +238,13 @@ Lab::~Lab() {
   sh("rm -rf " + state_);
 }
 
+std::string Lab::log(const std::string& name) const {
+  for (size_t i = 0; i < nodes_.size(); ++i)
+    if (nodes_[i].name == name)
+      return read_file(state_ + "/node" + std::to_string(i + 1) + ".log");
+  throw std::runtime_error("no lab node " + name);
+}
+
 const Lab::Node& Lab::node(const std::string& name) const {
   for (const Node& n : nodes_)
     if (n.name == name)
@@ -225,7 +266,9 @@ ToolRunner::ToolRunner(const Lab& lab)
 ToolRunner::~ToolRunner() { sh("rm -rf " + out_); }
 
 ProcessResult ToolRunner::run(const std::string& input,
-                              const std::string& prepare) {
+                              const std::string& prepare,
+                              const std::string& redirects,
+                              const std::string& after) {
   // A private /tmp hides the real /tmp/disc734.html. The build tree may
   // itself lie under /tmp (a CI checkout): a descriptor opened on it before
   // the tmpfs goes up lets us bind it back at the same path afterwards.
@@ -236,8 +279,9 @@ ProcessResult ToolRunner::run(const std::string& input,
       "ip netns exec " + lab_.host_ns() + " unshare -m bash -c 'exec 3<" +
       bin + " && mount -t tmpfs cdt /tmp && mkdir -p " + bin +
       " && mount --no-canonicalize --bind /proc/self/fd/3 " + bin + " && exec 3<&- && " +
-      prepare + " && PATH=" + stubs_ + ":$PATH exec " + bin +
-      "/contr_discovery'";
+      prepare + " && { PATH=" + stubs_ + ":$PATH " + bin +
+      "/contr_discovery " + redirects + "; status=$?; " + after +
+      " ; exit $status; }'";
   // A child of our own runs it, so that its children's peak memory is the
   // run's alone.
   ProcessResult r;
@@ -281,6 +325,10 @@ void ToolRunner::stub_ping6(const std::string& printf_format) {
   chmod((stubs_ + "/ping6").c_str(), 0755);
 }
 
+void ToolRunner::busybox_ping6() {
+  sh("ln -sf \"$(command -v busybox)\" " + stubs_ + "/ping6");
+}
+
 std::vector<std::string> summary_lines(const std::string& out) {
   const std::string heading = "\nОбнаруженные контроллеры:\n";
   const std::string after = "\nАдрес FBD программирования: ";
@@ -294,21 +342,6 @@ std::vector<std::string> summary_lines(const std::string& out) {
   for (std::string line; std::getline(text, line);)
     lines.push_back(line);
   return lines;
-}
-
-std::map<std::string, contr_net_info> judged_by_status_line(
-    const std::map<std::string, std::string>& bodies) {
-  std::map<std::string, contr_net_info> judged;
-  for (const auto& [name, body] : bodies) {
-    contr_net_info info;
-    info.ip_pc = "192.168.1.20";
-    info.mask_pc = "255.255.255.0";
-    info.read(body);
-    std::string line;
-    info.get_print(line);
-    judged[line] = info;
-  }
-  return judged;
 }
 
 bool remove_each(std::string& text, const std::vector<std::string>& fragments) {

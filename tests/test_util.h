@@ -7,8 +7,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-
-#include "contr_net_info.h"
+#include <unistd.h>
 
 namespace testutil {
 
@@ -19,19 +18,27 @@ std::string source_dir();
 /// Empty when namespaces can be made here; otherwise why not.
 std::string netns_unavailable();
 
-/// Skips the test when namespaces cannot be made, or fails it when
-/// CONTR_REQUIRE_NETNS is set (CI).
-#define REQUIRE_NETNS()                                                   \
+/// Skips the test when `why` is not empty, or fails it when
+/// CONTR_REQUIRE_NETNS is set (CI), where nothing may be skipped.
+#define CONTR_REQUIRE(why_expr)                                           \
   do {                                                                    \
-    const std::string why = testutil::netns_unavailable();                \
+    const std::string why = (why_expr);                                   \
     if (!why.empty()) {                                                   \
       if (getenv("CONTR_REQUIRE_NETNS") != nullptr)                       \
-        FAIL() << "namespace test cannot run: " << why;                   \
+        FAIL() << "test cannot run: " << why;                             \
       GTEST_SKIP() << why;                                                \
     }                                                                     \
   } while (0)
 
-/// A fresh name "cdt-<pid>-<n>"; every test namespace starts with "cdt-".
+/// For tests that make network namespaces.
+#define REQUIRE_NETNS() CONTR_REQUIRE(testutil::netns_unavailable())
+/// For tests that need root for something else (giving a file away).
+#define REQUIRE_ROOT() \
+  CONTR_REQUIRE(geteuid() == 0 ? std::string() : "needs root")
+
+/// A fresh name "cdt-<tree>-<pid>-<n>": <tree> tells this build tree from
+/// others, <pid> this test process from others, so that a cleanup removes
+/// only what its own tree's finished runs left.
 std::string unique_name();
 
 /// The whole content of a file (empty if it cannot be read).
@@ -116,6 +123,9 @@ class Lab {
   const std::vector<Node>& nodes() const { return nodes_; }
   const Node& node(const std::string& name) const;
   const std::string& state_dir() const { return state_; }
+  /// What the node's controller_sim wrote (with --record: what each
+  /// connection received).
+  std::string log(const std::string& name) const;
 
  private:
   std::string state_;
@@ -134,9 +144,14 @@ class ToolRunner {
   ToolRunner(const ToolRunner&) = delete;
   ToolRunner& operator=(const ToolRunner&) = delete;
 
-  /// `prepare` is shell run inside the private /tmp before the tool starts.
+  /// `prepare` is shell run inside the private /tmp before the tool starts;
+  /// `redirects` are shell redirections for the tool itself (">&-" starts
+  /// it with standard output closed).
+  /// `after` is shell run there once the tool has ended.
   ProcessResult run(const std::string& input,
-                    const std::string& prepare = "true");
+                    const std::string& prepare = "true",
+                    const std::string& redirects = "",
+                    const std::string& after = "true");
   /// Wall seconds and peak resident KiB of the last run (the largest
   /// process it started, the tool among them).
   double seconds() const { return seconds_; }
@@ -148,6 +163,8 @@ class ToolRunner {
   std::string page() const;
   /// Puts a stand-in ping6 that prints `printf_format` first on the PATH.
   void stub_ping6(const std::string& printf_format);
+  /// Puts BusyBox's ping6 first on the PATH.
+  void busybox_ping6();
   const std::string& out_dir() const { return out_; }
 
  private:
@@ -157,13 +174,11 @@ class ToolRunner {
   long peak_kib_ = 0;
 };
 
+/// The report page's head, as the operator's browser must get it.
+extern const std::string kPageHead;
+
 /// The status lines between the summary heading and the page addresses.
 std::vector<std::string> summary_lines(const std::string& out);
-
-/// Each body judged as the run judges it for the computer 192.168.1.20/24,
-/// keyed by its status line.
-std::map<std::string, contr_net_info> judged_by_status_line(
-    const std::map<std::string, std::string>& bodies);
 
 /// `text` with each fragment removed once; false if one was missing.
 bool remove_each(std::string& text, const std::vector<std::string>& fragments);

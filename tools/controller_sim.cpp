@@ -31,6 +31,9 @@ const char kUsage[] =
     "usage: controller_sim [--port N] [--mode MODE] [--body TEXT | "
     "--body-file PATH]\n"
     "                      [--status TEXT] [--size BYTES] [--drip-ms N]\n"
+    "                      [--record]\n"
+    "--record: when a connection ends, write what it received to standard\n"
+    "          output as LENGTH:BYTES and a line feed\n"
     "modes: normal    header block, body, close (default)\n"
     "       lf        as normal, but every line ends in LF only\n"
     "       raw       the body alone, no header block\n"
@@ -52,6 +55,7 @@ struct Options {
   std::string status = "200 OK";
   long long size = 0;
   int drip_ms = 100;
+  bool record = false;
 };
 
 struct Conn {
@@ -97,6 +101,8 @@ Options parse_args(int argc, char** argv) {
       o.size = atoll(value().c_str());
     } else if (arg == "--drip-ms") {
       o.drip_ms = atoi(value().c_str());
+    } else if (arg == "--record") {
+      o.record = true;
     } else {
       fputs(kUsage, stderr);
       exit(2);
@@ -276,6 +282,12 @@ int main(int argc, char** argv) {
         char buf[4096];
         const ssize_t n = recv(c.fd, buf, sizeof buf, 0);
         if (n == 0 || (n == -1 && errno != EAGAIN)) {
+          if (o.record) {
+            printf("%zu:", c.request.size());
+            fwrite(c.request.data(), 1, c.request.size(), stdout);
+            printf("\n");
+            fflush(stdout);
+          }
           close_conn(c, false);  // the client went away
           continue;
         }
@@ -283,6 +295,8 @@ int main(int argc, char** argv) {
           close_conn(c, true);  // the first bytes in are answered by RST
           continue;
         }
+        if (n > 0 && c.replying && c.request.size() < 65536)
+          c.request.append(buf, static_cast<size_t>(n));  // kept for --record
         if (n > 0 && !c.replying) {
           c.request.append(buf, static_cast<size_t>(n));
           // Our client ends its request with LF LF, an ordinary HTTP

@@ -1,0 +1,212 @@
+#include "lab_segment.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace testutil {
+
+namespace {
+
+// A small model of the page's cells, independent of the page writer.
+std::string cell(const std::string& text) { return "<TD>" + text + "</TD>"; }
+
+std::string link(const std::string& url) {
+  return cell("<a href='http://" + url + "'>" + url + "</a>");
+}
+
+std::string availability(bool available) {
+  return cell(available ? "Контроллер доступен." : "Нет доступа к контр.");
+}
+
+/// A controller whose address is a dotted quad and whose settings agree.
+std::string linked7(const std::string& ip, bool available,
+                    const std::string& name, const std::string& systems) {
+  return cell(ip) + availability(available) +
+         link(ip + "/get_local_file/fbd.html") +
+         link(ip + "/get_local_file/mal.html") + link(ip) + cell(name) +
+         cell(systems);
+}
+
+/// A dotted-quad controller whose row ends in a note.
+std::string linked5(const std::string& ip, bool available,
+                    const std::string& note) {
+  return cell(ip) + availability(available) +
+         link(ip + "/get_local_file/fbd.html") +
+         link(ip + "/get_local_file/mal.html") + cell(note);
+}
+
+/// The same shapes for an address that is no dotted quad: no links.
+std::string text7(const std::string& ip, bool available,
+                  const std::string& name, const std::string& systems) {
+  return cell(ip) + availability(available) +
+         cell(ip + "/get_local_file/fbd.html") +
+         cell(ip + "/get_local_file/mal.html") + cell(ip) + cell(name) +
+         cell(systems);
+}
+
+std::string text5(const std::string& ip, bool available,
+                  const std::string& note) {
+  return cell(ip) + availability(available) +
+         cell(ip + "/get_local_file/fbd.html") +
+         cell(ip + "/get_local_file/mal.html") + cell(note);
+}
+
+const std::string kUnconfigured = " сетевые настройки не сконфигурированы";
+const std::string kDiffers = " Ошибка: настроенный адрес не совпадает с реальным.";
+
+std::string bytes(const char* text, size_t size) { return std::string(text, size); }
+#define BYTES(literal) bytes(literal, sizeof literal - 1)
+
+std::string tokens_body() {
+  std::string body = "192.168.1.70 255.255.255.0 0 K7 192.168.1.70 a S7";
+  while (body.size() < 100 * 1024)
+    body += " token";
+  return body;
+}
+
+// 16382 bytes of header, so that the header end straddles the first
+// 16384-byte piece the client reads, then a body of 30000 bytes.
+std::string big_reply() {
+  return "HTTP/1.1 200 OK\r\nX: " + std::string(16382 - 20, 'h') + "\r\n\r\n" +
+         std::string(30000, 'b');
+}
+
+std::vector<SegmentNode> make_nodes() {
+  const std::string b1024(1024, 'b');
+  return {
+      {"reachable", "192.168.1.10 255.255.255.0 0 K1 192.168.1.10 a Отопление", "",
+       "192.168.1.10 'контроллер доступен' K1\tОтопление",
+       linked7("192.168.1.10", true, "K1", "Отопление")},
+      {"by_contr_mask", "10.0.0.5 255.0.0.0 0 K2 10.0.0.5 a Вентиляция", "",
+       "10.0.0.5 'нет доступа к контроллеру' (ip_pc & mask_contr) != "
+       "(ip_contr & mask_contr) K2\tВентиляция",
+       linked7("10.0.0.5", false, "K2", "Вентиляция")},
+      {"by_pc_mask", "192.168.2.5 255.255.0.0 0 K3 192.168.2.5 a S3", "",
+       "192.168.2.5 'нет доступа к контроллеру' (ip_pc & mask_pc) != "
+       "(ip_contr & mask_pc) K3\tS3",
+       linked7("192.168.2.5", false, "K3", "S3")},
+      {"unconfigured", "192.168.1.11 255.255.255.0 1", "",
+       "192.168.1.11 'контроллер доступен' сетевые настройки не сконфигурированы",
+       linked5("192.168.1.11", true, kUnconfigured)},
+      {"differs", "192.168.1.12 255.255.255.0 0 K5 192.168.1.99 a S5", "",
+       "192.168.1.12 'контроллер доступен' Ошибка: настроенный адрес не "
+       "совпадает с реальным.",
+       linked5("192.168.1.12", true, kDiffers)},
+      {"markup",
+       "192.168.1.13 255.255.255.0 0 <b>K&6</b><script>x()</script> "
+       "192.168.1.13 a '\"><img/src=x>",
+       "",
+       "192.168.1.13 'контроллер доступен' <b>K&6</b><script>x()</script>\t"
+       "'\"><img/src=x>",
+       linked7("192.168.1.13", true,
+               "&lt;b&gt;K&amp;6&lt;/b&gt;&lt;script&gt;x()&lt;/script&gt;",
+               "&#39;&quot;&gt;&lt;img/src=x&gt;")},
+      {"error", "192.168.1.60 255.255.255.0 1",
+       "--status '500 Internal Server Error'",
+       "192.168.1.60 'контроллер доступен' сетевые настройки не сконфигурированы",
+       linked5("192.168.1.60", true, kUnconfigured)},
+      // Escape sequences that would hide lines, clear the screen, retitle
+      // the window and fill the clipboard; NUL, DEL, BS and C1 CSI.
+      {"escapes",
+       BYTES("\x1b[2J192.168.1.14 255.255.255.0 0 K\x1b]0;pwn\x07\0\x7f\b "
+             "\x1b[2J192.168.1.14 a S\xc2\x9b" "31m\x1b]52;c;cm0gLXJmIH4=\x07"),
+       "",
+       "?[2J192.168.1.14 'нет доступа к контроллеру' (ip_pc & mask_contr) != "
+       "(ip_contr & mask_contr) K?]0;pwn????\tS?31m?]52;c;cm0gLXJmIH4=?",
+       text7("\x1b[2J192.168.1.14", false, BYTES("K\x1b]0;pwn\x07\0\x7f\b"),
+             "S\xc2\x9b" "31m\x1b]52;c;cm0gLXJmIH4=\x07")},
+      {"tokens", tokens_body(), "",
+       "192.168.1.70 'контроллер доступен' K7\tS7",
+       linked7("192.168.1.70", true, "K7", "S7")},
+      // One field of 30000 bytes, kept to its first 1024.
+      {"big", big_reply(), "--mode raw",
+       b1024 + " 'нет доступа к контроллеру' (ip_pc & mask_pc) != (ip_contr & "
+               "mask_pc) Ошибка: настроенный адрес не совпадает с реальным.",
+       text5(b1024, false, kDiffers)},
+      {"empty", "", "",
+       " 'нет доступа к контроллеру' (ip_pc & mask_pc) != (ip_contr & mask_pc) \t",
+       text7("", false, "", "")},
+      {"twoempty", "H\r\n\r\n\r\n\r\nX", "--mode raw",
+       "X 'нет доступа к контроллеру' (ip_pc & mask_pc) != (ip_contr & mask_pc) "
+       "Ошибка: настроенный адрес не совпадает с реальным.",
+       text5("X", false, kDiffers)},
+      {"refuse", "", "--mode refuse", "", ""},
+      {"drop", "", "--mode drop", "", ""},
+      {"silent", "", "--mode silent", "", ""},
+      {"hang", "", "--mode hang", "", ""},
+      {"keepopen", "kept", "--mode keepopen", "", ""},
+      {"drip", "dripped", "--mode drip --drip-ms 300", "", ""},
+      {"huge", "", "--mode huge --size 104857600", "", ""},
+      {"noheader", "\x1b[2J\x1b[3J192.168.1.50 255.255.255.0 1\r\n", "--mode raw",
+       "", ""},
+      {"lfonly", "x", "--mode lf", "", ""},
+      {"reset", "", "--mode reset", "", ""},
+      {"pingonly", "", "--no-sim", "", ""},
+  };
+}
+
+}  // namespace
+
+const std::vector<SegmentNode>& segment_nodes() {
+  static const std::vector<SegmentNode> nodes = make_nodes();
+  return nodes;
+}
+
+const SegmentNode& segment_node(const std::string& name) {
+  for (const SegmentNode& n : segment_nodes())
+    if (n.name == name)
+      return n;
+  throw std::runtime_error("no segment node " + name);
+}
+
+std::string expected_page(const std::string& rows) {
+  return kPageHead + "<thead><TR><TD>IP адрес</TD><TD>Доступность по сети</TD>"
+                        "<TD>Адрес FBD программирования</TD>"
+                        "<TD>Адрес для доступа к меню</TD>"
+                        "<TD>Адрес для диспетчеризации</TD>"
+                        "<TD>Имя контроллера</TD><TD>Системы</TD></TR></thead>\n" +
+         rows + "\n</TABLE>\n</BODY>\n</HTML>\n";
+}
+
+SegmentLab::SegmentLab(const std::vector<std::string>& only) {
+  std::vector<std::string> nodes;
+  for (const SegmentNode& n : segment_nodes()) {
+    if (!only.empty() && std::find(only.begin(), only.end(), n.name) == only.end())
+      continue;
+    if (n.sim == "--no-sim") {
+      nodes.push_back(n.name + " --no-sim");
+      continue;
+    }
+    // Bodies travel in files: they hold NUL, quotes and escape bytes.
+    body_files_.push_back(write_temp_file(n.name, n.body));
+    nodes.push_back(n.name + " --record --body-file " + body_files_.back() +
+                    " " + n.sim);
+  }
+  lab_ = std::make_unique<Lab>("eth0 192.168.1.20/24", nodes);
+}
+
+SegmentLab::~SegmentLab() {
+  lab_.reset();
+  for (const std::string& path : body_files_)
+    unlink(path.c_str());
+}
+
+Lab* SegmentTest::lab_ = nullptr;
+SegmentLab* SegmentTest::segment_ = nullptr;
+
+void SegmentTest::SetUpTestSuite() {
+  if (!netns_unavailable().empty())
+    return;
+  segment_ = new SegmentLab;
+  lab_ = &segment_->lab();
+}
+
+void SegmentTest::TearDownTestSuite() {
+  lab_ = nullptr;
+  delete segment_;
+  segment_ = nullptr;
+}
+
+}  // namespace testutil

@@ -1,0 +1,59 @@
+#ifndef CONTR_DISCOVERY_TESTS_LAB_SEGMENT_H_
+#define CONTR_DISCOVERY_TESTS_LAB_SEGMENT_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+namespace testutil {
+
+/// One node of the shared lab segment, with what a run must show for it,
+/// written out here and never computed by the code under test.
+struct SegmentNode {
+  std::string name;
+  std::string body;  // what its controller_sim sends (see `sim`)
+  std::string sim;   // further controller_sim arguments, or "--no-sim"
+  std::string line;  // its status line; empty when the run does not list it
+  std::string cells; // its table row's cells
+};
+
+/// The segment: the computer is eth0 192.168.1.20/24; beside it stand
+/// controllers of every verdict and settings shape, hostile texts, odd
+/// replies, and nodes that refuse, drop, stall, flood or reset.
+const std::vector<SegmentNode>& segment_nodes();
+const SegmentNode& segment_node(const std::string& name);
+
+/// The literal page around `rows` (each "<TR>...</TR>\n").
+std::string expected_page(const std::string& rows);
+
+/// The segment, or the part of it named in `only`, built as a lab.
+class SegmentLab {
+ public:
+  explicit SegmentLab(const std::vector<std::string>& only = {});
+  ~SegmentLab();
+  SegmentLab(const SegmentLab&) = delete;
+  SegmentLab& operator=(const SegmentLab&) = delete;
+  Lab& lab() { return *lab_; }
+
+ private:
+  std::vector<std::string> body_files_;
+  std::unique_ptr<Lab> lab_;
+};
+
+/// Suites that work on the whole segment derive from this; it is built
+/// once per test process and removed after the suite.
+class SegmentTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  static Lab* lab_;
+
+ private:
+  static SegmentLab* segment_;
+};
+
+}  // namespace testutil
+
+#endif  // CONTR_DISCOVERY_TESTS_LAB_SEGMENT_H_
