@@ -1,11 +1,13 @@
 // A hostile reply body read into a record, judged, printed and written as a
-// table row: no crash, and no markup of the controller's reaches the page.
+// table row: no crash, no field kept beyond its cap, no control byte but TAB
+// in the status line, and no markup of the controller's reaches the page.
 #include <cstdlib>
 #include <sstream>
 #include <string>
 
 #include "contr_net_info.h"
 #include "html.h"
+#include "ping6.h"
 
 namespace {
 
@@ -26,8 +28,20 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   info.read(body);
   std::string line = "old";
   info.get_print(line);
-  if (line.compare(0, info.ip_contr.size(), info.ip_contr) != 0)
-    abort();
+  for (const std::string* field :
+       {&info.ip_contr, &info.mask_contr, &info.contr_name, &info.ip_configured,
+        &info.aux, &info.systems})
+    if (field->size() > kMaxFieldBytes)
+      abort();
+  for (size_t i = 0; i < line.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(line[i]);
+    if ((c < 0x20 && c != '\t') || c == 0x7f)
+      abort();
+    if (c == 0xc2 && i + 1 < line.size() &&
+        static_cast<unsigned char>(line[i + 1]) >= 0x80 &&
+        static_cast<unsigned char>(line[i + 1]) <= 0x9f)
+      abort();
+  }
   std::string reason;
   if (info.available != info.check_ips_masks(reason))
     abort();

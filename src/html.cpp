@@ -140,7 +140,8 @@ std::string report_page(const std::vector<contr_net_info>& list) {
     out << "</TR>\n";
   }
   out << s3;
-  return out.str();
+  // The page can be megabytes: hand over the buffer instead of a copy.
+  return std::move(out).str();
 }
 
 bool write_report_file(const char* path, const std::string& content) {
