@@ -148,9 +148,10 @@ ChildResult run_child(const std::string& input,
   fflush(stderr);
   const pid_t pid = fork();
   if (pid == 0) {
-    freopen((dir + "/in").c_str(), "r", stdin);
-    freopen((dir + "/out").c_str(), "w", stdout);
-    freopen((dir + "/err").c_str(), "w", stderr);
+    if (freopen((dir + "/in").c_str(), "r", stdin) == nullptr ||
+        freopen((dir + "/out").c_str(), "w", stdout) == nullptr ||
+        freopen((dir + "/err").c_str(), "w", stderr) == nullptr)
+      _exit(3);
     std::string result;
     try {
       result = fn();
