@@ -9,6 +9,7 @@ namespace {
 TEST(Demo, PageBelongsToTheUserWhoStartedSudo) {
   REQUIRE_NETNS();
   const std::string bin = testutil::binary_dir();
+  const std::string src = testutil::source_dir();
   const std::string out = bin + "/" + testutil::unique_name();
   testutil::sh("mkdir -p " + out);
   struct Case {
@@ -22,10 +23,14 @@ TEST(Demo, PageBelongsToTheUserWhoStartedSudo) {
   };
   for (const Case& c : cases) {
     const testutil::ProcessResult r = testutil::run_process(
-        "unshare -m bash -c 'exec 3<" + bin +
-            " && mount -t tmpfs cdt /tmp && mkdir -p " + bin +
-            " && mount --no-canonicalize --bind /proc/self/fd/3 " + bin +
-            " && exec 3<&- && " + c.plant +
+        // The tree may lie under /tmp (a CI checkout): descriptors opened
+        // before the tmpfs goes up bind it back.
+        "unshare -m bash -c 'exec 3<" + src + " 4<" + bin +
+            " && mount -t tmpfs cdt /tmp && mkdir -p " + src +
+            " && mount --no-canonicalize --bind /proc/self/fd/3 " + src +
+            " && mkdir -p " + bin +
+            " && mount --no-canonicalize --bind /proc/self/fd/4 " + bin +
+            " && exec 3<&- 4<&- && " + c.plant +
             " && SUDO_UID=65534 SUDO_GID=65534 CONTR_DEMO_BUILD=" + bin +
             " CONTR_DEMO_PREFIX=" + testutil::unique_name() + " " +
             testutil::source_dir() + "/scripts/demo; status=$?; stat -c %u:%g " +
