@@ -109,17 +109,17 @@ void contr_net_info_html(std::ostream& out, const contr_net_info& info) {
   const std::string ip = escape(info.ip_contr);
   // A controller that reports no real address gets its text shown in the
   // link cells, but no link.
-  const auto link = is_dotted_quad(info.ip_contr) ? add_ref : add_cell;
+  const auto url_cell = is_dotted_quad(info.ip_contr) ? add_ref : add_cell;
   add_cell(out, ip);
   add_cell(out, info.available ? "Контроллер доступен." : "Нет доступа к контр.");
-  link(out, ip + "/get_local_file/fbd.html");
-  link(out, ip + "/get_local_file/mal.html");
+  url_cell(out, ip + "/get_local_file/fbd.html");
+  url_cell(out, ip + "/get_local_file/mal.html");
   if (info.not_configured) {
     add_cell(out, " сетевые настройки не сконфигурированы");
   } else if (info.ip_contr != info.ip_configured) {
     add_cell(out, " Ошибка: настроенный адрес не совпадает с реальным.");
   } else {
-    link(out, ip);
+    url_cell(out, ip);
     add_cell(out, escape(info.contr_name));
     add_cell(out, escape(info.systems));
   }

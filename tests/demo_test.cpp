@@ -23,19 +23,12 @@ TEST(Demo, PageBelongsToTheUserWhoStartedSudo) {
   };
   for (const Case& c : cases) {
     const testutil::ProcessResult r = testutil::run_process(
-        // The tree may lie under /tmp (a CI checkout): descriptors opened
-        // before the tmpfs goes up bind it back.
-        "unshare -m bash -c 'exec 3<" + src + " 4<" + bin +
-            " && mount -t tmpfs cdt /tmp && mkdir -p " + src +
-            " && mount --no-canonicalize --bind /proc/self/fd/3 " + src +
-            " && mkdir -p " + bin +
-            " && mount --no-canonicalize --bind /proc/self/fd/4 " + bin +
-            " && exec 3<&- 4<&- && " + c.plant +
-            " && SUDO_UID=65534 SUDO_GID=65534 CONTR_DEMO_BUILD=" + bin +
-            " CONTR_DEMO_PREFIX=" + testutil::unique_name() + " " +
-            testutil::source_dir() + "/scripts/demo; status=$?; stat -c %u:%g " +
-            "/tmp/disc734.html >" + out + "/owner; head -c 16 /tmp/disc734.html >" +
-            out + "/content; exit $status'",
+        testutil::with_private_tmp(
+            c.plant + " && SUDO_UID=65534 SUDO_GID=65534 CONTR_DEMO_BUILD=" +
+            bin + " CONTR_DEMO_PREFIX=" + testutil::unique_name() + " " +
+            src + "/scripts/demo; status=$?; stat -c %u:%g /tmp/disc734.html >" +
+            out + "/owner; head -c 16 /tmp/disc734.html >" + out +
+            "/content; exit $status"),
         "y\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(testutil::read_file(out + "/owner"), c.owner + "\n") << c.plant;

@@ -53,6 +53,19 @@ const std::vector<std::string> kSweepErrors = {
     "error:connect: Connection timed out\n",  // drop
 };
 
+std::vector<std::string> sorted(std::vector<std::string> lines) {
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+/// The summary's lines as the tool printed them, each with its line end.
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines)
+    text += line + "\n";
+  return text;
+}
+
 std::vector<const SegmentNode*> listed_nodes() {
   std::vector<const SegmentNode*> listed;
   for (const SegmentNode& n : segment_nodes())
@@ -65,8 +78,7 @@ std::vector<std::string> sorted_expected_lines() {
   std::vector<std::string> lines;
   for (const SegmentNode* n : listed_nodes())
     lines.push_back(n->line);
-  std::sort(lines.begin(), lines.end());
-  return lines;
+  return sorted(lines);
 }
 
 /// The page for controllers listed in this order of status lines.
@@ -111,17 +123,11 @@ class WholeRun : public testutil::SegmentTest {
   /// Checks a run that swept the whole segment, whichever ping6 found it.
   void expect_whole_segment(const testutil::ProcessResult& r) {
     EXPECT_EQ(r.status, 0);
-    std::vector<std::string> printed = testutil::summary_lines(r.out);
-    std::vector<std::string> sorted = printed;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, sorted_expected_lines());
-
-    std::string lines;
-    for (const std::string& line : printed)
-      lines += line + "\n";
+    const std::vector<std::string> printed = testutil::summary_lines(r.out);
+    EXPECT_EQ(sorted(printed), sorted_expected_lines());
     std::string sweep = r.out;
     ASSERT_TRUE(testutil::remove_each(sweep, kSweepMessages)) << r.out;
-    EXPECT_EQ(sweep, kAdapterAndAddress + kHeading + lines + kTail);
+    EXPECT_EQ(sweep, kAdapterAndAddress + kHeading + joined(printed) + kTail);
     EXPECT_EQ(control_bytes_in(r.out), "");
 
     std::string err = testutil::without_ping_warning(r.err);
@@ -226,9 +232,7 @@ TEST_F(WholeRun, StandardOutputClosed) {
     rows.push_back(row);
   for (const SegmentNode* n : listed_nodes())
     expected.push_back("<TR>" + n->cells + "</TR>");
-  std::sort(rows.begin(), rows.end());
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(rows, expected);
+  EXPECT_EQ(sorted(rows), sorted(expected));
 }
 
 TEST_F(WholeRun, PlantedLinksAreRefusedAndNoBrowserStarts) {
@@ -320,13 +324,8 @@ TEST(BusyBox, FindsTheSameControllersAsIputils) {
       tool.busybox_ping6();
     const testutil::ProcessResult r = tool.run("\n");
     const std::vector<std::string> printed = testutil::summary_lines(r.out);
-    std::vector<std::string> sorted = printed;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, sorted_expected_lines()) << "busybox: " << busybox;
-    std::string lines;
-    for (const std::string& line : printed)
-      lines += line + "\n";
-    EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + lines + kTail);
+    EXPECT_EQ(sorted(printed), sorted_expected_lines()) << "busybox: " << busybox;
+    EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + joined(printed) + kTail);
     EXPECT_EQ(testutil::without_ping_warning(r.err),
               "error:connect: Connection refused\n");  // the computer
     EXPECT_EQ(r.status, 0);
@@ -373,10 +372,7 @@ TEST(LargeFields, AreCutToTheirFirst1024Bytes) {
   EXPECT_EQ(r.status, 0);
 
   const std::vector<std::string> printed = testutil::summary_lines(r.out);
-  std::vector<std::string> sorted = printed;
-  std::sort(sorted.begin(), sorted.end());
-  std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(sorted, lines);
+  EXPECT_EQ(sorted(printed), sorted(lines));
   std::string rows;
   for (const std::string& line : printed)
     rows += "<TR>" + cells_by_line[line] + "</TR>\n";

@@ -20,37 +20,31 @@ std::string availability(bool available) {
   return cell(available ? "Контроллер доступен." : "Нет доступа к контр.");
 }
 
-/// A controller whose address is a dotted quad and whose settings agree.
-std::string linked7(const std::string& ip, bool available,
-                    const std::string& name, const std::string& systems) {
-  return cell(ip) + availability(available) +
-         link(ip + "/get_local_file/fbd.html") +
-         link(ip + "/get_local_file/mal.html") + link(ip) + cell(name) +
-         cell(systems);
+// Only an address that is a dotted quad gets links; any other shows the
+// same texts in plain cells.
+enum class Address { kDottedQuad, kText };
+
+std::string url_cell(Address address, const std::string& url) {
+  return address == Address::kDottedQuad ? link(url) : cell(url);
 }
 
-/// A dotted-quad controller whose row ends in a note.
-std::string linked5(const std::string& ip, bool available,
-                    const std::string& note) {
+std::string first_cells(Address address, const std::string& ip, bool available) {
   return cell(ip) + availability(available) +
-         link(ip + "/get_local_file/fbd.html") +
-         link(ip + "/get_local_file/mal.html") + cell(note);
+         url_cell(address, ip + "/get_local_file/fbd.html") +
+         url_cell(address, ip + "/get_local_file/mal.html");
 }
 
-/// The same shapes for an address that is no dotted quad: no links.
-std::string text7(const std::string& ip, bool available,
-                  const std::string& name, const std::string& systems) {
-  return cell(ip) + availability(available) +
-         cell(ip + "/get_local_file/fbd.html") +
-         cell(ip + "/get_local_file/mal.html") + cell(ip) + cell(name) +
-         cell(systems);
+/// The row of a controller whose settings agree: 7 cells.
+std::string row7(Address address, const std::string& ip, bool available,
+                 const std::string& name, const std::string& systems) {
+  return first_cells(address, ip, available) + url_cell(address, ip) +
+         cell(name) + cell(systems);
 }
 
-std::string text5(const std::string& ip, bool available,
-                  const std::string& note) {
-  return cell(ip) + availability(available) +
-         cell(ip + "/get_local_file/fbd.html") +
-         cell(ip + "/get_local_file/mal.html") + cell(note);
+/// The row that ends in a note on the settings: 5 cells.
+std::string row5(Address address, const std::string& ip, bool available,
+                 const std::string& note) {
+  return first_cells(address, ip, available) + cell(note);
 }
 
 const std::string kUnconfigured = " сетевые настройки не сконфигурированы";
@@ -78,35 +72,35 @@ std::vector<SegmentNode> make_nodes() {
   return {
       {"reachable", "192.168.1.10 255.255.255.0 0 K1 192.168.1.10 a Отопление", "",
        "192.168.1.10 'контроллер доступен' K1\tОтопление",
-       linked7("192.168.1.10", true, "K1", "Отопление")},
+       row7(Address::kDottedQuad, "192.168.1.10", true, "K1", "Отопление")},
       {"by_contr_mask", "10.0.0.5 255.0.0.0 0 K2 10.0.0.5 a Вентиляция", "",
        "10.0.0.5 'нет доступа к контроллеру' (ip_pc & mask_contr) != "
        "(ip_contr & mask_contr) K2\tВентиляция",
-       linked7("10.0.0.5", false, "K2", "Вентиляция")},
+       row7(Address::kDottedQuad, "10.0.0.5", false, "K2", "Вентиляция")},
       {"by_pc_mask", "192.168.2.5 255.255.0.0 0 K3 192.168.2.5 a S3", "",
        "192.168.2.5 'нет доступа к контроллеру' (ip_pc & mask_pc) != "
        "(ip_contr & mask_pc) K3\tS3",
-       linked7("192.168.2.5", false, "K3", "S3")},
+       row7(Address::kDottedQuad, "192.168.2.5", false, "K3", "S3")},
       {"unconfigured", "192.168.1.11 255.255.255.0 1", "",
        "192.168.1.11 'контроллер доступен' сетевые настройки не сконфигурированы",
-       linked5("192.168.1.11", true, kUnconfigured)},
+       row5(Address::kDottedQuad, "192.168.1.11", true, kUnconfigured)},
       {"differs", "192.168.1.12 255.255.255.0 0 K5 192.168.1.99 a S5", "",
        "192.168.1.12 'контроллер доступен' Ошибка: настроенный адрес не "
        "совпадает с реальным.",
-       linked5("192.168.1.12", true, kDiffers)},
+       row5(Address::kDottedQuad, "192.168.1.12", true, kDiffers)},
       {"markup",
        "192.168.1.13 255.255.255.0 0 <b>K&6</b><script>x()</script> "
        "192.168.1.13 a '\"><img/src=x>",
        "",
        "192.168.1.13 'контроллер доступен' <b>K&6</b><script>x()</script>\t"
        "'\"><img/src=x>",
-       linked7("192.168.1.13", true,
+       row7(Address::kDottedQuad, "192.168.1.13", true,
                "&lt;b&gt;K&amp;6&lt;/b&gt;&lt;script&gt;x()&lt;/script&gt;",
                "&#39;&quot;&gt;&lt;img/src=x&gt;")},
       {"error", "192.168.1.60 255.255.255.0 1",
        "--status '500 Internal Server Error'",
        "192.168.1.60 'контроллер доступен' сетевые настройки не сконфигурированы",
-       linked5("192.168.1.60", true, kUnconfigured)},
+       row5(Address::kDottedQuad, "192.168.1.60", true, kUnconfigured)},
       // Escape sequences that would hide lines, clear the screen, retitle
       // the window and fill the clipboard; NUL, DEL, BS and C1 CSI.
       {"escapes",
@@ -115,23 +109,23 @@ std::vector<SegmentNode> make_nodes() {
        "",
        "?[2J192.168.1.14 'нет доступа к контроллеру' (ip_pc & mask_contr) != "
        "(ip_contr & mask_contr) K?]0;pwn????\tS?31m?]52;c;cm0gLXJmIH4=?",
-       text7("\x1b[2J192.168.1.14", false, BYTES("K\x1b]0;pwn\x07\0\x7f\b"),
+       row7(Address::kText, "\x1b[2J192.168.1.14", false, BYTES("K\x1b]0;pwn\x07\0\x7f\b"),
              "S\xc2\x9b" "31m\x1b]52;c;cm0gLXJmIH4=\x07")},
       {"tokens", tokens_body(), "",
        "192.168.1.70 'контроллер доступен' K7\tS7",
-       linked7("192.168.1.70", true, "K7", "S7")},
+       row7(Address::kDottedQuad, "192.168.1.70", true, "K7", "S7")},
       // One field of 30000 bytes, kept to its first 1024.
       {"big", big_reply(), "--mode raw",
        b1024 + " 'нет доступа к контроллеру' (ip_pc & mask_pc) != (ip_contr & "
                "mask_pc) Ошибка: настроенный адрес не совпадает с реальным.",
-       text5(b1024, false, kDiffers)},
+       row5(Address::kText, b1024, false, kDiffers)},
       {"empty", "", "",
        " 'нет доступа к контроллеру' (ip_pc & mask_pc) != (ip_contr & mask_pc) \t",
-       text7("", false, "", "")},
+       row7(Address::kText, "", false, "", "")},
       {"twoempty", "H\r\n\r\n\r\n\r\nX", "--mode raw",
        "X 'нет доступа к контроллеру' (ip_pc & mask_pc) != (ip_contr & mask_pc) "
        "Ошибка: настроенный адрес не совпадает с реальным.",
-       text5("X", false, kDiffers)},
+       row5(Address::kText, "X", false, kDiffers)},
       {"refuse", "", "--mode refuse", "", ""},
       {"drop", "", "--mode drop", "", ""},
       {"silent", "", "--mode silent", "", ""},

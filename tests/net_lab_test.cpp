@@ -19,7 +19,6 @@ class NetLab : public testutil::SegmentTest {
   struct Query {
     bool ok;
     std::string body;
-    std::string out, err;
     double seconds;
     bool fds_same;
   };
@@ -46,8 +45,6 @@ class NetLab : public testutil::SegmentTest {
     const size_t bar = r.result.find('|');
     q.seconds = std::stod(r.result.substr(2, bar - 2));
     q.body = r.result.substr(bar + 1);
-    q.out = r.out;
-    q.err = r.err;
     return q;
   }
 

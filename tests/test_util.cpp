@@ -128,6 +128,20 @@ std::string sh_out(const std::string& cmd) {
   return out;
 }
 
+std::string with_private_tmp(const std::string& script) {
+  // The trees may lie under /tmp (a CI checkout): descriptors opened on
+  // them before the tmpfs goes up bind them back at the same paths. mount
+  // must not canonicalize /proc/self/fd/N: the name it resolves to would
+  // already point into the new, empty tmpfs.
+  const std::string src = source_dir(), bin = binary_dir();
+  return "unshare -m bash -c 'exec 3<" + src + " 4<" + bin +
+         " && mount -t tmpfs cdt /tmp && mkdir -p " + src +
+         " && mount --no-canonicalize --bind /proc/self/fd/3 " + src +
+         " && mkdir -p " + bin +
+         " && mount --no-canonicalize --bind /proc/self/fd/4 " + bin +
+         " && exec 3<&- 4<&- && " + script + "'";
+}
+
 ProcessResult run_process(const std::string& cmd, const std::string& input) {
   const std::string dir = temp_dir();
   write_file(dir + "/in", input);
@@ -270,19 +284,12 @@ ProcessResult ToolRunner::run(const std::string& input,
                               const std::string& prepare,
                               const std::string& redirects,
                               const std::string& after) {
-  // A private /tmp hides the real /tmp/disc734.html. The build tree may
-  // itself lie under /tmp (a CI checkout): a descriptor opened on it before
-  // the tmpfs goes up lets us bind it back at the same path afterwards.
-  // mount must not canonicalize /proc/self/fd/3: the name it resolves to
-  // would already point into the new, empty tmpfs.
-  const std::string bin = binary_dir();
+  // A private /tmp hides the real /tmp/disc734.html.
   const std::string cmd =
-      "ip netns exec " + lab_.host_ns() + " unshare -m bash -c 'exec 3<" +
-      bin + " && mount -t tmpfs cdt /tmp && mkdir -p " + bin +
-      " && mount --no-canonicalize --bind /proc/self/fd/3 " + bin + " && exec 3<&- && " +
-      prepare + " && { PATH=" + stubs_ + ":$PATH " + bin +
-      "/contr_discovery " + redirects + "; status=$?; " + after +
-      " ; exit $status; }'";
+      "ip netns exec " + lab_.host_ns() + " " +
+      with_private_tmp(prepare + " && { PATH=" + stubs_ + ":$PATH " +
+                       binary_dir() + "/contr_discovery " + redirects +
+                       "; status=$?; " + after + " ; exit $status; }");
   // A child of our own runs it, so that its children's peak memory is the
   // run's alone.
   ProcessResult r;
@@ -318,7 +325,12 @@ std::string ToolRunner::browser_calls_after_a_while() const {
   return read_file(out_ + "/calls");
 }
 
-std::string ToolRunner::page() const { return read_file(out_ + "/page.html"); }
+std::string ToolRunner::page() const {
+  // The browser starts in the background; its record of the call is
+  // written after the page is copied.
+  browser_calls();
+  return read_file(out_ + "/page.html");
+}
 
 void ToolRunner::stub_ping6(const std::string& printf_format) {
   std::ofstream(stubs_ + "/ping6")

@@ -2,7 +2,6 @@
 #define CONTR_DISCOVERY_TESTS_TEST_UTIL_H_
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -73,6 +72,10 @@ struct ChildResult {
 /// stdio untouched.
 ChildResult run_child(const std::string& input,
                       const std::function<std::string()>& fn);
+
+/// A shell command that runs `script` (no single quotes in it) with a
+/// private, empty /tmp, in which the source and build trees stay visible.
+std::string with_private_tmp(const std::string& script);
 
 /// A named network namespace that lives as long as the object.
 class Netns {
@@ -160,6 +163,7 @@ class ToolRunner {
   std::string browser_calls() const;
   /// Waits a moment, then what the browser was called with (empty if not).
   std::string browser_calls_after_a_while() const;
+  /// The page the browser was asked to open, after waiting for the call.
   std::string page() const;
   /// Puts a stand-in ping6 that prints `printf_format` first on the PATH.
   void stub_ping6(const std::string& printf_format);
