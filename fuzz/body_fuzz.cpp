@@ -1,13 +1,14 @@
 // A hostile reply body read into a record, judged, printed and written as a
-// table row: no crash, no field kept beyond its cap, no control byte but TAB
-// in the status line, and no markup of the controller's reaches the page.
+// table row: no crash, no field kept beyond its cap, nothing ill-formed or
+// steering but TAB in the status line, and no markup of the controller's
+// reaches the page.
 #include <cstdlib>
 #include <sstream>
 #include <string>
 
 #include "contr_net_info.h"
 #include "html.h"
-#include "ping6.h"
+#include "text_check.h"
 
 namespace {
 
@@ -33,15 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
         &info.aux, &info.systems})
     if (field->size() > kMaxFieldBytes)
       abort();
-  for (size_t i = 0; i < line.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(line[i]);
-    if ((c < 0x20 && c != '\t') || c == 0x7f)
-      abort();
-    if (c == 0xc2 && i + 1 < line.size() &&
-        static_cast<unsigned char>(line[i + 1]) >= 0x80 &&
-        static_cast<unsigned char>(line[i + 1]) <= 0x9f)
-      abort();
-  }
+  // All of it, the fixed texts among them, is well-formed UTF-8 that steers
+  // nothing but TAB.
+  if (!textcheck::steering_in(line).empty() ||
+      line.find_first_of("\r\n") != std::string::npos)
+    abort();
   std::string reason;
   if (info.available != info.check_ips_masks(reason))
     abort();

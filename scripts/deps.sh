@@ -3,7 +3,7 @@
 install_deps() {
     local pkgs=(g++ cmake make libgtest-dev iproute2 iputils-ping procps)
     case $1 in
-        test) pkgs+=(util-linux chromium busybox clang libclang-rt-dev
+        test) pkgs+=(util-linux chromium busybox clang libclang-rt-dev strace
                      dpkg-dev debhelper devscripts lintian binutils) ;;
         quick) ;;
         package) pkgs+=(dpkg-dev debhelper devscripts lintian binutils) ;;

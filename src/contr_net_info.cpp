@@ -4,28 +4,15 @@
 #include <sstream>
 
 #include "ping6.h"
+#include "terminal.h"
 
 namespace {
-
-/// Cuts `field` to kMaxFieldBytes. When the first dropped byte continues a
-/// UTF-8 sequence the cut moves back to its start (a sequence is at most
-/// four bytes), so that no half letter is kept.
-void keep_head(std::string& field) {
-  if (field.size() <= kMaxFieldBytes)
-    return;
-  size_t cut = kMaxFieldBytes;
-  for (int back = 0;
-       back < 3 && (static_cast<unsigned char>(field[cut]) & 0xc0) == 0x80;
-       ++back)
-    --cut;
-  field.resize(cut);
-}
 
 /// Reads one token into `field`, capped; false at the end of the body.
 bool read_token(std::istream& in, std::string& field) {
   if (!(in >> field))
     return false;
-  keep_head(field);
+  field.resize(utf8_head_size(field, kMaxFieldBytes));
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,6 +96,58 @@ bool write_all(int fd, const std::string& content) {
   return true;
 }
 
+/// Whether the page may take the place of what is at `path` now: nothing,
+/// or a regular file of ours with no second name. False with errno set
+/// otherwise. O_PATH opens without reading, so a planted FIFO or device is
+/// looked at, never opened for real; with O_NOFOLLOW it yields the link
+/// itself when one is planted.
+bool may_replace(const char* path) {
+  unique_fd fd(open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (fd.get() == -1)
+    return errno == ENOENT;
+  struct stat st;
+  if (fstat(fd.get(), &st) == -1)
+    return false;
+  if (S_ISLNK(st.st_mode)) {
+    errno = ELOOP;  // what open(O_NOFOLLOW) says of a link
+    return false;
+  }
+  if (st.st_uid != geteuid()) {
+    errno = EPERM;
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return false;
+  }
+  // A second name for the file (a hard link planted in /tmp) means it
+  // belongs somewhere else too.
+  if (st.st_nlink != 1) {
+    errno = EMLINK;
+    return false;
+  }
+  return true;
+}
+
+/// Twelve letters and digits from the kernel's random source, so that the
+/// temporary name cannot be guessed and planted first. False with errno
+/// set when the source fails.
+bool random_suffix(std::string& suffix) {
+  static const char kAlphabet[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  unsigned char raw[12];
+  ssize_t got;
+  do {
+    got = getrandom(raw, sizeof raw, 0);
+  } while (got == -1 && errno == EINTR);
+  if (got != static_cast<ssize_t>(sizeof raw))
+    return false;
+  suffix.clear();
+  for (unsigned char b : raw)
+    suffix += kAlphabet[b % (sizeof kAlphabet - 1)];
+  return true;
+}
+
 }  // namespace
 
 void add_cell(std::ostream& out, std::string text) {
@@ -145,37 +198,37 @@ std::string report_page(const std::vector<contr_net_info>& list) {
 }
 
 bool write_report_file(const char* path, const std::string& content) {
-  // The path lies in a directory every user can write. O_NOFOLLOW refuses a
-  // planted symbolic link (ELOOP); O_NONBLOCK keeps a planted FIFO from
-  // hanging the open (ENXIO without a reader). Nothing is truncated before
-  // the owner is known.
-  unique_fd fd(open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK |
-                              O_CLOEXEC,
-                    0644));
+  if (!may_replace(path))
+    return false;
+  // The page goes to a new file beside the old one and takes its name only
+  // when it is whole: a full disk leaves the earlier page as it was, and
+  // the name is swapped atomically, so nothing planted at the path in the
+  // meantime is ever written through (rename replaces a symbolic link or a
+  // second name, never its target).
+  std::string temp, suffix;
+  unique_fd fd;
+  for (int attempt = 0; attempt < 100 && fd.get() == -1; ++attempt) {
+    if (!random_suffix(suffix))
+      return false;
+    // Beside the page, so that the rename stays within one file system.
+    temp = std::string(path) + "." + suffix;
+    fd.reset(open(temp.c_str(),
+                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (fd.get() == -1 && errno != EEXIST)
+      return false;
+  }
   if (fd.get() == -1)
     return false;
-  struct stat st;
-  if (fstat(fd.get(), &st) == -1)
-    return false;
-  if (st.st_uid != geteuid()) {
-    errno = EPERM;
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    errno = EINVAL;
-    return false;
-  }
-  // A second name for the file (a hard link planted in /tmp) would make us
-  // overwrite whatever file it names.
-  if (st.st_nlink != 1) {
-    errno = EMLINK;
-    return false;
-  }
-  if (ftruncate(fd.get(), 0) == -1 || !write_all(fd.get(), content))
-    return false;
-  // A write error can surface only at close (a full disk on some file
-  // systems), so its result counts.
-  return close(fd.release()) == 0;
+  // fsync: some file systems report a full disk only when the data is
+  // written out, and the new name must not point at a file that is not.
+  const bool written = write_all(fd.get(), content) && fsync(fd.get()) == 0;
+  const bool closed = close(fd.release()) == 0;
+  if (written && closed && rename(temp.c_str(), path) == 0)
+    return true;
+  const int err = errno;
+  unlink(temp.c_str());
+  errno = err;
+  return false;
 }
 
 void show_html(const std::vector<contr_net_info>& list) {

@@ -28,9 +28,11 @@ void contr_net_info_html(std::ostream& out, const contr_net_info& info);
 /// The whole page for `list`.
 std::string report_page(const std::vector<contr_net_info>& list);
 
-/// Writes `content` to `path` without following a symbolic link and without
-/// touching a file that another user owns, that is no regular file or that
-/// has a second name (hard link). False with errno set otherwise.
+/// Replaces `path` with a file holding `content`, whole or not at all:
+/// refused when a symbolic link, a file of another user, something that is
+/// no regular file or a file with a second name (hard link) is there. The
+/// content goes to a new file beside it first. False with errno set, and
+/// the earlier file untouched, otherwise.
 bool write_report_file(const char* path, const std::string& content);
 
 /// Asks whether to open the links; on "y" writes the page and starts

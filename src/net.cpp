@@ -12,8 +12,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "ping6.h"
+#include "terminal.h"
 #include "unique_fd.h"
 
 namespace {
@@ -232,8 +234,14 @@ bool request_contr_net_info(const char* address, int iface_index,
     return true;
   printf("%s\n", Z("Заголовок не найден."));
   fflush(stdout);
-  // Whatever the device sent goes to the operator's terminal: as text only.
-  const std::string shown = terminal_safe(reply);
+  // Whatever the device sent goes to the operator's terminal: as text only,
+  // and only its head. A megabyte of line feeds would scroll everything
+  // else away, and a long reply could print lines that pass for status
+  // lines.
+  std::string shown = terminal_safe(
+      std::string_view(reply).substr(0, utf8_head_size(reply, kMaxDumpBytes)));
+  if (reply.size() > kMaxDumpBytes)
+    shown += "...";
   fwrite(shown.data(), 1, shown.size(), stdout);
   printf("\n");
   fflush(stdout);

@@ -38,6 +38,8 @@ long crs_send(int fd, const void* data, unsigned long len, int unused);
 inline constexpr int kConnectTimeoutMs = 2000;
 inline constexpr int kExchangeTimeoutMs = 5000;
 inline constexpr size_t kMaxReplyBytes = 1048576;
+/// Of a reply without a header block, the most bytes shown on the console.
+inline constexpr size_t kMaxDumpBytes = 1024;
 
 /// Splits a whole reply at its first CR LF CR LF: true and everything after
 /// it in `body`, or false and `body` untouched.

@@ -29,30 +29,6 @@ bool is_ipv6_text(const std::string& text) {
 
 const char* Z(const char* text) { return text; }
 
-std::string terminal_safe(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      out += '\r';
-    } else if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7f) {
-      // ESC starts the sequences that move the cursor, recolour, retitle
-      // or fill the clipboard; a lone CR lets later text overwrite a line.
-      out += '?';
-    } else if (c == 0xc2 && i + 1 < text.size() &&
-               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-               static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
-      // U+0080..U+009F: terminals that decode UTF-8 take C2 9B as CSI.
-      out += '?';
-      ++i;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 std::string exec(const char* cmd) {
   std::string result;
   // The deleter runs pclose also when appending throws, so the child is

@@ -2,18 +2,11 @@
 #define CONTR_DISCOVERY_PING6_H_
 
 #include <string>
-#include <string_view>
 #include <unordered_set>
 
 /// The text hook for every Russian text shown on the console: returns its
 /// argument unchanged, so that one place can later translate or recode them.
 const char* Z(const char* text);
-
-/// What a controller sent, made harmless for a terminal: each C0 control
-/// byte but TAB and LF, DEL, and each C1 control in its UTF-8 form (C2 80 to
-/// C2 9F) becomes one '?'; a CR is kept only right before an LF. All other
-/// bytes, UTF-8 text among them, pass unchanged.
-std::string terminal_safe(std::string_view text);
 
 /// Runs `cmd` through the shell and returns everything it wrote to standard
 /// output. Throws std::runtime_error("popen() failed!") when it cannot start.

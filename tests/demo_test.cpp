@@ -1,42 +1,121 @@
-// The demo, started through sudo by an unprivileged user, leaves the page
-// to that user, and leaves alone a page path that someone else holds. Run
-// with a private /tmp and the build of this tree.
+// The demo as root would start it for an unprivileged user through sudo
+// (SUDO_UID and SUDO_GID set): the tool runs as that user and is the only
+// process that creates the page; what is planted at the path is refused by
+// the tool's own writer. Run under strace with a private /tmp and the build
+// of this tree.
+
+#include <map>
+#include <set>
+#include <sstream>
 
 #include "test_util.h"
 
 namespace {
 
-TEST(Demo, PageBelongsToTheUserWhoStartedSudo) {
+/// From an strace -f log: the pids that exec'd the tool, and the pids of
+/// every call that created, opened for writing or renamed onto something
+/// named /tmp/disc734.html*.
+struct Trace {
+  std::set<std::string> tool_pids;
+  std::map<std::string, std::string> page_writes;  // pid -> call
+};
+
+Trace read_trace(const std::string& log) {
+  Trace t;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line);) {
+    const size_t gap = line.find(' ');
+    if (gap == std::string::npos)
+      continue;
+    const std::string pid = line.substr(0, gap);
+    const std::string call = line.substr(line.find_first_not_of(' ', gap));
+    if (call.rfind("execve(", 0) == 0 &&
+        call.find("/contr_discovery\"") != std::string::npos &&
+        call.find("= 0") != std::string::npos)
+      t.tool_pids.insert(pid);
+    if (call.find("\"/tmp/disc734.html") == std::string::npos)
+      continue;
+    const bool writes = call.find("O_WRONLY") != std::string::npos ||
+                        call.find("O_RDWR") != std::string::npos ||
+                        call.find("O_CREAT") != std::string::npos ||
+                        call.rfind("rename", 0) == 0 ||
+                        call.rfind("link", 0) == 0;
+    if (writes)
+      t.page_writes[pid] += call + "\n";
+  }
+  return t;
+}
+
+TEST(Demo, TheToolWritesThePageAsTheUserWhoStartedSudo) {
   REQUIRE_NETNS();
+  CONTR_REQUIRE(testutil::sh("command -v strace >/dev/null") == 0
+                    ? ""
+                    : "strace is not installed");
   const std::string bin = testutil::binary_dir();
   const std::string src = testutil::source_dir();
   const std::string out = bin + "/" + testutil::unique_name();
   testutil::sh("mkdir -p " + out);
   struct Case {
-    std::string plant, owner, content, says;
+    std::string what, plant, owner, content, says, err;
   } cases[] = {
-      {"true", "65534:65534", "\n<!DOCTYPE html>",
-       "demo: the page is /tmp/disc734.html\n"},
-      {"echo theirs >/tmp/disc734.html && chown 12345:12345 /tmp/disc734.html",
-       "12345:12345", "theirs",
-       "demo: /tmp/disc734.html belongs to uid 12345, not to you; left as it is\n"},
+      {"no page yet", "true", "65534:65534", "\n<!DOCTYPE html>",
+       "demo: the page is /tmp/disc734.html\n", ""},
+      {"an earlier page of the user's",
+       "echo earlier >/tmp/disc734.html && chown 65534:65534 /tmp/disc734.html",
+       "65534:65534", "\n<!DOCTYPE html>",
+       "demo: the page is /tmp/disc734.html\n", ""},
+      {"someone else's page",
+       "echo theirs >/tmp/disc734.html && chown 12345:12345 /tmp/disc734.html",
+       "12345:12345", "theirs\n", "",
+       "Не удалось записать файл /tmp/disc734.html: Operation not permitted\n"},
+      {"a symbolic link to root's file",
+       "echo precious >/tmp/target && ln -s /tmp/target /tmp/disc734.html",
+       "0:0", "precious\n", "",
+       "Не удалось записать файл /tmp/disc734.html: Too many levels of "
+       "symbolic links\n"},
   };
   for (const Case& c : cases) {
     const testutil::ProcessResult r = testutil::run_process(
         testutil::with_private_tmp(
-            c.plant + " && SUDO_UID=65534 SUDO_GID=65534 CONTR_DEMO_BUILD=" +
-            bin + " CONTR_DEMO_PREFIX=" + testutil::unique_name() + " " +
-            src + "/scripts/demo; status=$?; stat -c %u:%g /tmp/disc734.html >" +
-            out + "/owner; head -c 16 /tmp/disc734.html >" + out +
-            "/content; exit $status"),
+            c.plant + " && env -u DISPLAY -u WAYLAND_DISPLAY SUDO_UID=65534 "
+            "SUDO_GID=65534 CONTR_DEMO_BUILD=" + bin + " CONTR_DEMO_PREFIX=" +
+            testutil::unique_name() + " strace -f -qq -o " + out +
+            "/trace -e trace=execve,open,openat,creat,rename,renameat,"
+            "renameat2,link,linkat " + src + "/scripts/demo; status=$?; "
+            "stat -L -c %u:%g /tmp/disc734.html >" + out + "/owner; "
+            "head -c 16 /tmp/disc734.html >" + out + "/content; "
+            "ls -A /tmp >" + out + "/ls; exit $status"),
         "y\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(testutil::read_file(out + "/owner"), c.owner + "\n") << c.plant;
-    EXPECT_EQ(testutil::read_file(out + "/content").substr(0, c.content.size()),
-              c.content)
-        << c.plant;
-    EXPECT_NE(r.out.find("Открыть ссылки в браузере chromium"), std::string::npos);
-    EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
+    EXPECT_EQ(r.status, 0) << c.what << "\n" << r.err;
+    EXPECT_EQ(testutil::read_file(out + "/owner"), c.owner + "\n") << c.what;
+    EXPECT_EQ(testutil::read_file(out + "/content"), c.content) << c.what;
+    EXPECT_NE(r.out.find("Открыть ссылки в браузере chromium"),
+              std::string::npos)
+        << c.what;
+    if (c.err.empty()) {
+      EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << r.err;
+    } else {
+      EXPECT_NE(r.err.find(c.err), std::string::npos) << c.what << r.err;
+      EXPECT_EQ(r.err.find("demo: the page is"), std::string::npos) << c.what;
+    }
+    // No temporary file of the writer is left.
+    EXPECT_EQ(testutil::read_file(out + "/ls").find("disc734.html."),
+              std::string::npos)
+        << c.what;
+
+    const Trace t = read_trace(testutil::read_file(out + "/trace"));
+    ASSERT_EQ(t.tool_pids.size(), 1u) << c.what;
+    for (const auto& [pid, calls] : t.page_writes)
+      EXPECT_EQ(pid, *t.tool_pids.begin())
+          << c.what << ": another process wrote the page:\n" << calls;
+    if (c.err.empty()) {
+      ASSERT_EQ(t.page_writes.size(), 1u) << c.what;
+      const std::string& calls = t.page_writes.begin()->second;
+      EXPECT_NE(calls.find("O_EXCL"), std::string::npos) << calls;
+      EXPECT_NE(calls.find("rename"), std::string::npos) << calls;
+    } else {
+      EXPECT_TRUE(t.page_writes.empty()) << c.what;
+    }
   }
   testutil::sh("rm -rf " + out);
 }

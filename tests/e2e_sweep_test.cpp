@@ -14,6 +14,7 @@
 
 #include "lab_segment.h"
 #include "test_util.h"
+#include "text_check.h"
 
 namespace {
 
@@ -40,6 +41,8 @@ const std::vector<std::string> kSweepMessages = {
     "error:recv timeout",     // keepopen
     "error:recv timeout",     // drip
     "error:reply too large",  // huge
+    "error:reply too large",  // mib_plus
+    "Заголовок не найден.\n" + std::string(1024, '\n') + "...\n",  // lfflood
     "error:recv failed",      // reset
     "Заголовок не найден.\n\n",  // silent
     "Заголовок не найден.\n?[2J?[3J192.168.1.50 255.255.255.0 1\r\n\n",
@@ -91,19 +94,6 @@ std::string page_for(const std::vector<std::string>& printed) {
   return testutil::expected_page(rows);
 }
 
-/// The bytes in `out` that would steer a terminal, with their offsets.
-std::string control_bytes_in(const std::string& out) {
-  std::string found;
-  for (size_t i = 0; i < out.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(out[i]);
-    if (c == 0x1b || c == 0x07 || c == 0x08 || c == 0x7f || c == 0 ||
-        (c == 0xc2 && i + 1 < out.size() &&
-         static_cast<unsigned char>(out[i + 1]) == 0x9b))
-      found += std::to_string(c) + "@" + std::to_string(i) + " ";
-  }
-  return found;
-}
-
 /// A stand-in ping6 output naming these nodes once each.
 std::string ping_output_naming(const testutil::Lab& lab,
                                const std::vector<std::string>& names) {
@@ -128,7 +118,7 @@ class WholeRun : public testutil::SegmentTest {
     std::string sweep = r.out;
     ASSERT_TRUE(testutil::remove_each(sweep, kSweepMessages)) << r.out;
     EXPECT_EQ(sweep, kAdapterAndAddress + kHeading + joined(printed) + kTail);
-    EXPECT_EQ(control_bytes_in(r.out), "");
+    EXPECT_EQ(textcheck::steering_in(r.out), "");
 
     std::string err = testutil::without_ping_warning(r.err);
     ASSERT_TRUE(testutil::remove_each(err, kSweepErrors)) << r.err;
@@ -220,6 +210,9 @@ TEST_F(WholeRun, StandardOutputClosed) {
 
   // Without the summary the order is unknown: the rows as a set.
   EXPECT_EQ(tool_->browser_calls(), "file:///tmp/disc734.html\n");
+  // The descriptor itself was taken: the browser inherits /dev/null, not a
+  // closed descriptor that its first open would take.
+  EXPECT_EQ(tool_->browser_stdout(), "/dev/null\n");
   const std::string page = tool_->page();
   const std::string empty = testutil::expected_page("");
   const size_t rows_at = empty.size() - 26;  // before the fixed tail
@@ -258,6 +251,35 @@ TEST_F(WholeRun, PlantedLinksAreRefusedAndNoBrowserStarts) {
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(testutil::read_file(after), "precious\n") << c.plant;
   }
+  EXPECT_EQ(tool_->browser_calls_after_a_while(), "");
+}
+
+// /tmp full: the new page cannot be written whole, so the earlier one
+// stays as it was and no half-written file is left beside it.
+TEST_F(WholeRun, FullTmpKeepsTheEarlierPage) {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok());
+  tool_->stub_ping6("PING ff02::1\\n\\n");
+  const std::string earlier(200000, 'e');
+  const std::string after = tool_->out_dir() + "/after";
+  const testutil::ProcessResult r = tool_->run(
+      "y\n",
+      "mount -o remount,size=512k /tmp && head -c 200000 /dev/zero | tr "
+      "\\\\0 e >/tmp/disc734.html && { cat /dev/zero >/tmp/fill 2>/dev/null; "
+      "true; }",
+      "",
+      "rm /tmp/fill && ls -A /tmp >" + after + ".ls && cp /tmp/disc734.html " +
+          after + ".page");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail);
+  EXPECT_EQ(r.err,
+            "Не удалось записать файл /tmp/disc734.html: No space left on "
+            "device\n");
+  EXPECT_EQ(testutil::read_file(after + ".page"), earlier);
+  // The private /tmp holds the trees only where they lie under /tmp.
+  std::string listing = testutil::read_file(after + ".ls");
+  EXPECT_EQ(listing.find("disc734.html."), std::string::npos) << listing;
+  EXPECT_NE(listing.find("disc734.html\n"), std::string::npos) << listing;
   EXPECT_EQ(tool_->browser_calls_after_a_while(), "");
 }
 

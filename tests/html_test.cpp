@@ -1,10 +1,13 @@
 #include "html.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -162,13 +165,47 @@ class ReportFile : public ::testing::Test {
     path_ = dir_ + "/disc734.html";
   }
   void TearDown() override { testutil::sh("rm -rf " + dir_); }
+  /// The names in the folder, sorted, one a line.
+  std::string listing() const {
+    return testutil::sh_out("ls -A " + dir_ + " | sort");
+  }
   std::string dir_, path_;
 };
 
 TEST_F(ReportFile, WritesAndOverwrites) {
+  const mode_t old_mask = umask(027);
   ASSERT_TRUE(write_report_file(path_.c_str(), "a longer first page"));
   ASSERT_TRUE(write_report_file(path_.c_str(), "second"));
+  umask(old_mask);
   EXPECT_EQ(testutil::read_file(path_), "second");
+  EXPECT_EQ(listing(), "disc734.html\n");  // no temporary file left
+  struct stat st;
+  ASSERT_EQ(stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);  // 0644 under the caller's umask
+}
+
+// A write that fails halfway (here the file size limit, as a full disk
+// would): the earlier page stays whole and the new one leaves nothing.
+TEST_F(ReportFile, FailedWriteKeepsTheEarlierPage) {
+  ASSERT_TRUE(write_report_file(path_.c_str(), "earlier page"));
+  const testutil::ChildResult r = testutil::run_child("", [this] {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    errno = 0;
+    const bool ok = write_report_file(path_.c_str(), std::string(200000, 'p'));
+    return std::string(ok ? "written" : strerror(errno));
+  });
+  EXPECT_EQ(r.result, strerror(EFBIG));
+  EXPECT_EQ(testutil::read_file(path_), "earlier page");
+  EXPECT_EQ(listing(), "disc734.html\n");
+}
+
+TEST_F(ReportFile, MissingFolder) {
+  errno = 0;
+  EXPECT_FALSE(write_report_file((dir_ + "/none/disc734.html").c_str(), "x"));
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(listing(), "");
 }
 
 // A second name planted at the path: the file it names stays as it was.
@@ -186,6 +223,7 @@ TEST_F(ReportFile, RefusesLinksToAnotherFile) {
     EXPECT_FALSE(write_report_file(path_.c_str(), "page"));
     EXPECT_EQ(errno, c.err);
     EXPECT_EQ(testutil::read_file(target), "precious");
+    EXPECT_EQ(listing(), "disc734.html\ntarget\n");
   }
 }
 

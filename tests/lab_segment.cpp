@@ -67,6 +67,14 @@ std::string big_reply() {
          std::string(30000, 'b');
 }
 
+// A whole reply of exactly `size` bytes whose body says "not configured"
+// and is then padded with blanks.
+std::string reply_of_size(size_t size) {
+  std::string reply = "HTTP/1.1 200 OK\r\n\r\n192.168.1.16 255.255.255.0 1";
+  reply.resize(size, ' ');
+  return reply;
+}
+
 std::vector<SegmentNode> make_nodes() {
   const std::string b1024(1024, 'b');
   return {
@@ -111,6 +119,23 @@ std::vector<SegmentNode> make_nodes() {
        "(ip_contr & mask_contr) K?]0;pwn????\tS?31m?]52;c;cm0gLXJmIH4=?",
        row7(Address::kText, "\x1b[2J192.168.1.14", false, BYTES("K\x1b]0;pwn\x07\0\x7f\b"),
              "S\xc2\x9b" "31m\x1b]52;c;cm0gLXJmIH4=\x07")},
+      // Raw 8-bit C1 bytes (9B is CSI on a terminal in 8-bit mode),
+      // ill-formed UTF-8 and bidirectional controls (U+202E, U+2066,
+      // U+2028) in address, name and systems.
+      {"bidi",
+       "192.168.1.15\xe2\x80\xae 255.255.255.0 0 K\x9b" "31m\xe2\x81\xa6x "
+       "192.168.1.15\xe2\x80\xae a S\xc0\x9b\xe2\x80\xa8\xed\xa0\x80",
+       "",
+       "192.168.1.15? 'контроллер доступен' K?31m?x\tS??????",
+       row7(Address::kText, "192.168.1.15\xe2\x80\xae", true,
+            "K\x9b" "31m\xe2\x81\xa6x", "S\xc0\x9b\xe2\x80\xa8\xed\xa0\x80")},
+      // The largest reply taken; one byte more is refused (mib_plus).
+      {"mib", reply_of_size(1048576), "--mode raw",
+       "192.168.1.16 'контроллер доступен' сетевые настройки не сконфигурированы",
+       row5(Address::kDottedQuad, "192.168.1.16", true, kUnconfigured)},
+      {"mib_plus", reply_of_size(1048577), "--mode raw", "", ""},
+      // No header block, a megabyte of line feeds: the console shows 1024.
+      {"lfflood", std::string(1048576, '\n'), "--mode raw", "", ""},
       {"tokens", tokens_body(), "",
        "192.168.1.70 'контроллер доступен' K7\tS7",
        row7(Address::kDottedQuad, "192.168.1.70", true, "K7", "S7")},

@@ -88,6 +88,11 @@ TEST_F(NetLab, Replies) {
       {"refuse", false, "unchanged"},
       {"pingonly", false, "unchanged"},
       {"huge", false, "unchanged"},
+      {"mib", true,
+       testutil::segment_node("mib").body.substr(sizeof "HTTP/1.1 200 OK\r\n\r\n" - 1)},
+      {"mib_plus", false, "unchanged"},
+      {"lfflood", false, "unchanged"},
+      {"bidi", true, testutil::segment_node("bidi").body},
       {"reset", false, "unchanged"},
   };
   for (const Case& c : cases) {

@@ -273,6 +273,10 @@ ToolRunner::ToolRunner(const Lab& lab)
   std::ofstream(stubs_ + "/chromium")
       << "#!/bin/sh\n"
       << "cp /tmp/disc734.html " << out_ << "/page.html 2>/dev/null\n"
+      // Where the browser's standard output points, read before any
+      // redirection of this shell's own (dash redirects in the parent).
+      << "fd1=$(readlink /proc/$$/fd/1 || echo closed)\n"
+      << "echo \"$fd1\" >" << out_ << "/stdout\n"
       << "printf '%s\\n' \"$*\" >" << out_ << "/calls.tmp && mv " << out_
       << "/calls.tmp " << out_ << "/calls\n";
   chmod((stubs_ + "/chromium").c_str(), 0755);
@@ -323,6 +327,11 @@ std::string ToolRunner::browser_calls() const {
 std::string ToolRunner::browser_calls_after_a_while() const {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   return read_file(out_ + "/calls");
+}
+
+std::string ToolRunner::browser_stdout() const {
+  browser_calls();
+  return read_file(out_ + "/stdout");
 }
 
 std::string ToolRunner::page() const {

@@ -163,6 +163,9 @@ class ToolRunner {
   std::string browser_calls() const;
   /// Waits a moment, then what the browser was called with (empty if not).
   std::string browser_calls_after_a_while() const;
+  /// Where the browser's standard output pointed ("closed" when it was),
+  /// after waiting for the call.
+  std::string browser_stdout() const;
   /// The page the browser was asked to open, after waiting for the call.
   std::string page() const;
   /// Puts a stand-in ping6 that prints `printf_format` first on the PATH.
