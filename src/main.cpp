@@ -12,10 +12,12 @@
 #include "contr_net_info.h"
 #include "get_ip_mask_by_iface.h"
 #include "html.h"
+#include "interrupt.h"
 #include "interfaces.h"
 #include "menu.h"
 #include "net.h"
 #include "ping6.h"
+#include "progress.h"
 
 namespace {
 
@@ -34,18 +36,30 @@ void keep_standard_descriptors_taken() {
 }
 
 /// Pings the link, queries every node that answered, prints the summary and
-/// offers the page of links.
+/// offers the page of links. Ctrl-C from the ping's start to the last query
+/// ends the sweep only: what was gathered is still summed up.
 void sweep(const std::string& iface_name, int iface_index,
            const std::string& ip_pc, const std::string& mask_pc) {
+  arm_sweep_interrupt();
   std::unordered_set<std::string> neighbours;
   ping6(iface_index, iface_name, neighbours);
 
   std::vector<contr_net_info> controllers;
   std::string report;
+  size_t queried = 0;  // queries that ended before any Ctrl-C
   for (const std::string& address : neighbours) {
+    if (sweep_interrupted())
+      break;
+    progress_show(static_cast<int>(queried + 1),
+                  static_cast<int>(neighbours.size()));
     std::string body;
-    if (!request_contr_net_info(address.c_str(), iface_index,
-                                iface_name.c_str(), body))
+    const bool answered = request_contr_net_info(
+        address.c_str(), iface_index, iface_name.c_str(), body);
+    // A query that failed while Ctrl-C came was abandoned, not ended.
+    if (!answered && sweep_interrupted())
+      break;
+    ++queried;
+    if (!answered)
       continue;
     contr_net_info info;
     info.ip_pc = ip_pc;
@@ -57,7 +71,14 @@ void sweep(const std::string& iface_name, int iface_index,
     report += "\n";
     controllers.push_back(info);
   }
+  progress_clear();
+  disarm_sweep_interrupt();
 
+  if (sweep_interrupted()) {
+    std::cout << std::endl;
+    std::cout << Z("Опрос прерван: опрошено ") << queried << Z(" из ")
+              << neighbours.size() << Z(" адресов.") << std::endl;
+  }
   std::cout << std::endl;
   std::cout << Z("Обнаруженные контроллеры:") << std::endl;
   std::cout << report;

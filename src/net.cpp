@@ -14,7 +14,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "interrupt.h"
 #include "ping6.h"
+#include "progress.h"
 #include "terminal.h"
 #include "unique_fd.h"
 
@@ -29,13 +31,11 @@ bool make_blocking(int fd) {
 }
 
 /// Waits for the non-blocking connect on `fd` to finish within `timeout_ms`.
-/// On failure errno holds the reason (ETIMEDOUT when the time ran out).
+/// On failure errno holds the reason (ETIMEDOUT when the time ran out,
+/// EINTR when Ctrl-C ended the sweep).
 bool finish_connect(int fd, int timeout_ms) {
   pollfd p{fd, POLLOUT, 0};
-  int n;
-  do {
-    n = poll(&p, 1, timeout_ms);
-  } while (n == -1 && errno == EINTR);
+  const int n = poll_unless_interrupted(&p, 1, timeout_ms);
   if (n == 0) {
     // A node that drops our SYNs would keep the kernel retrying for about
     // two minutes; report it the way the kernel would at its own end.
@@ -63,7 +63,7 @@ int remaining_ms(Clock::time_point deadline) {
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-enum class RecvResult { kClosed, kFailed, kTimeout, kTooLarge };
+enum class RecvResult { kClosed, kFailed, kTimeout, kTooLarge, kInterrupted };
 
 /// Gathers everything the peer sends until it closes, within `deadline` and
 /// `kMaxReplyBytes`.
@@ -71,12 +71,9 @@ RecvResult receive_all(int fd, Clock::time_point deadline, std::string& reply) {
   char buffer[kRecvBufferBytes];
   for (;;) {
     pollfd p{fd, POLLIN, 0};
-    const int n = poll(&p, 1, remaining_ms(deadline));
-    if (n == -1) {
-      if (errno == EINTR)
-        continue;
-      return RecvResult::kFailed;
-    }
+    const int n = poll_unless_interrupted(&p, 1, remaining_ms(deadline));
+    if (n == -1)
+      return errno == EINTR ? RecvResult::kInterrupted : RecvResult::kFailed;
     if (n == 0)
       return RecvResult::kTimeout;
     // MSG_DONTWAIT: a spurious wake-up must not turn into a blocking read.
@@ -92,6 +89,21 @@ RecvResult receive_all(int fd, Clock::time_point deadline, std::string& reply) {
       return RecvResult::kTooLarge;
     reply.append(buffer, static_cast<size_t>(got));
   }
+}
+
+// Every message of the query client goes out through these, so that the
+// progress line on the terminal is out of the way first.
+
+void report_error(const char* what) {
+  progress_clear();
+  perror(what);
+}
+
+/// A message without a line end, as the client has always printed them.
+void report_partial(const char* text) {
+  progress_clear();
+  fputs(text, stdout);
+  progress_after_partial_line();
 }
 
 }  // namespace
@@ -123,7 +135,7 @@ int connect_ipv6(const char* address, int /*iface_index*/,
   unique_fd fd(socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
                       IPPROTO_TCP));
   if (fd.get() == -1) {
-    perror(Z("dc_connect:невозможно создать сокет connect"));
+    report_error(Z("dc_connect:невозможно создать сокет connect"));
     return -1;
   }
 
@@ -137,17 +149,18 @@ int connect_ipv6(const char* address, int /*iface_index*/,
 
   const int parsed = inet_pton(AF_INET6, address, &dest.sin6_addr);
   if (parsed < 0) {
-    perror(Z("web_connect_not_wait:Ошибка: первый параметр не относится к "
+    report_error(Z("web_connect_not_wait:Ошибка: первый параметр не относится к "
              "категории корректных адресов"));
     return -1;
   }
   if (parsed == 0) {
+    progress_clear();
     printf("ip address=%s\n", address);
     fflush(stdout);
     // inet_pton leaves errno alone here; without this perror would append
     // the text of whatever failed last, somewhere else.
     errno = EINVAL;
-    perror(Z("web_connect_not_wait:Ошибка: второй параметр не содержит "
+    report_error(Z("web_connect_not_wait:Ошибка: второй параметр не содержит "
              "корректного IP-адреса"));
     return -1;
   }
@@ -155,13 +168,15 @@ int connect_ipv6(const char* address, int /*iface_index*/,
   if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&dest),
               sizeof dest) == -1) {
     if (errno != EINPROGRESS || !finish_connect(fd.get(), kConnectTimeoutMs)) {
-      perror("error:connect");
+      // Abandoned at Ctrl-C: the operator asked for it, no message.
+      if (!(errno == EINTR && sweep_interrupted()))
+        report_error("error:connect");
       return -1;
     }
   }
   // Callers get the system's default blocking mode back.
   if (!make_blocking(fd.get())) {
-    perror("error:connect");
+    report_error("error:connect");
     return -1;
   }
   return fd.release();
@@ -173,7 +188,7 @@ void crs_send_string(int fd, const std::string& text) {
     const ssize_t n =
         send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
     if (n == -1) {
-      printf("crs_send failed");
+      report_partial("crs_send failed");
       return;
     }
     sent += static_cast<size_t>(n);
@@ -183,7 +198,7 @@ void crs_send_string(int fd, const std::string& text) {
 long crs_send(int fd, const void* data, unsigned long len, int /*unused*/) {
   const ssize_t n = send(fd, data, len, MSG_NOSIGNAL);
   if (n == -1)
-    printf("crs_send failed");
+    report_partial("crs_send failed");
   return n;
 }
 
@@ -217,14 +232,16 @@ bool request_contr_net_info(const char* address, int iface_index,
   std::string reply;
   switch (receive_all(fd.get(), deadline, reply)) {
     case RecvResult::kFailed:
-      printf("error:recv failed");
+      report_partial("error:recv failed");
       return false;
     case RecvResult::kTimeout:
-      printf("error:recv timeout");
+      report_partial("error:recv timeout");
       return false;
     case RecvResult::kTooLarge:
-      printf("error:reply too large");
+      report_partial("error:reply too large");
       return false;
+    case RecvResult::kInterrupted:
+      return false;  // abandoned at Ctrl-C, without a message
     case RecvResult::kClosed:
       break;
   }
@@ -232,6 +249,7 @@ bool request_contr_net_info(const char* address, int iface_index,
 
   if (split_reply(reply, body))
     return true;
+  progress_clear();
   printf("%s\n", Z("Заголовок не найден."));
   fflush(stdout);
   // Whatever the device sent goes to the operator's terminal: as text only,

@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -10,8 +12,8 @@
 
 namespace {
 
-// fgets reads at most this less one byte at a time; longer lines come in
-// pieces that are joined again.
+// The pipe is read this many bytes at a time; longer lines come in pieces
+// that are joined again.
 constexpr int kExecReadBytes = 128;
 
 struct PcloseDeleter {
@@ -36,9 +38,18 @@ std::string exec(const char* cmd) {
   Pipe pipe(popen(cmd, "r"));
   if (!pipe)
     throw std::runtime_error("popen() failed!");
+  // read(2) rather than fgets: at Ctrl-C the read returns EINTR, and fgets
+  // would drop the part of a line it had already taken from the stream's
+  // buffer. The read is resumed: ping6, which got the same Ctrl-C, still
+  // prints what it has and ends.
   char buffer[kExecReadBytes];
-  while (fgets(buffer, sizeof buffer, pipe.get()) != nullptr)
-    result += buffer;
+  for (;;) {
+    const ssize_t n = read(fileno(pipe.get()), buffer, sizeof buffer);
+    if (n > 0)
+      result.append(buffer, static_cast<size_t>(n));
+    else if (n == 0 || errno != EINTR)
+      break;
+  }
   return result;
 }
 

@@ -284,16 +284,21 @@ ToolRunner::ToolRunner(const Lab& lab)
 
 ToolRunner::~ToolRunner() { sh("rm -rf " + out_); }
 
+std::string ToolRunner::command(const std::string& prepare,
+                                const std::string& redirects,
+                                const std::string& after) const {
+  // A private /tmp hides the real /tmp/disc734.html.
+  return "ip netns exec " + lab_.host_ns() + " " +
+         with_private_tmp(prepare + " && { PATH=" + stubs_ + ":$PATH " +
+                          binary_dir() + "/contr_discovery " + redirects +
+                          "; status=$?; " + after + " ; exit $status; }");
+}
+
 ProcessResult ToolRunner::run(const std::string& input,
                               const std::string& prepare,
                               const std::string& redirects,
                               const std::string& after) {
-  // A private /tmp hides the real /tmp/disc734.html.
-  const std::string cmd =
-      "ip netns exec " + lab_.host_ns() + " " +
-      with_private_tmp(prepare + " && { PATH=" + stubs_ + ":$PATH " +
-                       binary_dir() + "/contr_discovery " + redirects +
-                       "; status=$?; " + after + " ; exit $status; }");
+  const std::string cmd = command(prepare, redirects, after);
   // A child of our own runs it, so that its children's peak memory is the
   // run's alone.
   ProcessResult r;

@@ -155,6 +155,11 @@ class ToolRunner {
                     const std::string& prepare = "true",
                     const std::string& redirects = "",
                     const std::string& after = "true");
+  /// The shell command that `run` runs (for running it elsewhere, on a
+  /// terminal for instance).
+  std::string command(const std::string& prepare = "true",
+                      const std::string& redirects = "",
+                      const std::string& after = "true") const;
   /// Wall seconds and peak resident KiB of the last run (the largest
   /// process it started, the tool among them).
   double seconds() const { return seconds_; }

@@ -1,0 +1,72 @@
+#include "progress.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "ping6.h"
+
+namespace {
+
+bool g_shown = false;
+bool g_partial_line = false;
+
+bool enabled() {
+  // isatty sets errno (ENOTTY) when it says no, and callers are about to
+  // perror their own failure.
+  const int saved = errno;
+  static const bool on = isatty(STDERR_FILENO) == 1;
+  errno = saved;
+  return on;
+}
+
+void write_stderr(const std::string& text) {
+  // A perror that follows must still name its own failure.
+  const int saved = errno;
+  // Standard output may hold text that belongs on the screen before ours.
+  fflush(stdout);
+  fwrite(text.data(), 1, text.size(), stderr);
+  fflush(stderr);
+  errno = saved;
+}
+
+}  // namespace
+
+void progress_show(int position, int total) {
+  if (!enabled())
+    return;
+  std::string text;
+  if (g_partial_line)
+    text += '\n';
+  g_partial_line = false;
+  // CR to the line's start, the text, then ESC [ K erases what is left of a
+  // longer earlier text.
+  text += '\r';
+  text += Z("Опрос узлов: ");
+  text += std::to_string(position);
+  text += Z(" из ");
+  text += std::to_string(total);
+  text += Z(" (Ctrl-C — итог по опрошенным)");
+  text += "\x1b[K";
+  write_stderr(text);
+  g_shown = true;
+}
+
+void progress_clear() {
+  if (!enabled() || !g_shown)
+    return;
+  write_stderr("\r\x1b[K");
+  g_shown = false;
+}
+
+void progress_after_partial_line() {
+  // Only where standard output shares the terminal does its unfinished
+  // line stand where the progress text would go.
+  if (!enabled())
+    return;
+  const int saved = errno;
+  g_partial_line = isatty(STDOUT_FILENO) == 1;
+  errno = saved;
+}

@@ -1,0 +1,55 @@
+#ifndef CONTR_DISCOVERY_TESTS_PTY_SESSION_H_
+#define CONTR_DISCOVERY_TESTS_PTY_SESSION_H_
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace testutil {
+
+/// A command run on a pseudo-terminal of its own, as an operator's terminal
+/// would run it: it is the terminal's foreground process group, its
+/// standard input, output and error are the terminal, and the line
+/// discipline has its defaults (echo, Ctrl-C as SIGINT, LF written as CR LF).
+class PtySession {
+ public:
+  explicit PtySession(const std::string& shell_command);
+  ~PtySession();
+  PtySession(const PtySession&) = delete;
+  PtySession& operator=(const PtySession&) = delete;
+
+  /// Reads until `text` appears in the output after byte `from`, or until
+  /// `seconds` have passed; true if it appeared.
+  bool wait_for(const std::string& text, double seconds, size_t from = 0);
+  /// Reads until nothing new has come for `quiet` seconds, at most
+  /// `seconds` in all; true if it went quiet.
+  bool wait_quiet(double quiet, double seconds);
+  /// Types `keys` (a "\x03" is Ctrl-C).
+  void type(const std::string& keys);
+  /// Reads to the end; the command's exit status (-1 if it did not exit
+  /// within `seconds` or ended by a signal).
+  int wait_exit(double seconds);
+  /// Everything the terminal received.
+  const std::string& output() const { return out_; }
+
+ private:
+  /// Reads what comes within `ms`: the count of bytes, 0 for none, -1 at
+  /// the end of the output.
+  int read_some(int ms);
+
+  int master_ = -1;
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  std::string out_;
+};
+
+/// The lines a terminal of `columns` shows after receiving `bytes`: a small
+/// model that knows CR, LF, ESC [ K and printable text (a UTF-8 letter is
+/// one cell), enough for what the tool writes.
+std::vector<std::string> render_screen(const std::string& bytes,
+                                       size_t columns = 200);
+
+}  // namespace testutil
+
+#endif  // CONTR_DISCOVERY_TESTS_PTY_SESSION_H_
