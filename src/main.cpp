@@ -36,13 +36,18 @@ void keep_standard_descriptors_taken() {
 }
 
 /// Pings the link, queries every node that answered, prints the summary and
-/// offers the page of links. Ctrl-C from the ping's start to the last query
-/// ends the sweep only: what was gathered is still summed up.
-void sweep(const std::string& iface_name, int iface_index,
-           const std::string& ip_pc, const std::string& mask_pc) {
+/// offers the page of links; returns the exit status. Ctrl-C from the
+/// ping's start to the last query ends the sweep only: what was gathered is
+/// still summed up. A ping that failed and found nothing ends the run with
+/// status 1: an empty summary would pass for a segment without controllers.
+int sweep(const std::string& iface_name, int iface_index,
+          const std::string& ip_pc, const std::string& mask_pc) {
   arm_sweep_interrupt();
   std::unordered_set<std::string> neighbours;
-  ping6(iface_index, iface_name, neighbours);
+  if (!ping6(iface_index, iface_name, neighbours)) {
+    disarm_sweep_interrupt();
+    return 1;
+  }
 
   std::vector<contr_net_info> controllers;
   std::string report;
@@ -91,6 +96,7 @@ void sweep(const std::string& iface_name, int iface_index,
             << std::endl
             << std::endl;
   show_html(controllers);
+  return 0;
 }
 
 }  // namespace
@@ -146,6 +152,5 @@ int main() {
   printf("\n%s: %s, mask: %s\n\n", Z("IP адрес сетевого адаптера компьютера"),
          ip_pc.c_str(), mask_pc.c_str());
 
-  sweep(iface_name, iface_index, ip_pc, mask_pc);
-  return 0;
+  return sweep(iface_name, iface_index, ip_pc, mask_pc);
 }

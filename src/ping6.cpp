@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,8 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+
+#include "interrupt.h"
 
 namespace {
 
@@ -31,7 +34,7 @@ bool is_ipv6_text(const std::string& text) {
 
 const char* Z(const char* text) { return text; }
 
-std::string exec(const char* cmd) {
+std::string exec(const char* cmd, int* status) {
   std::string result;
   // The deleter runs pclose also when appending throws, so the child is
   // always reaped.
@@ -50,6 +53,9 @@ std::string exec(const char* cmd) {
     else if (n == 0 || errno != EINTR)
       break;
   }
+  const int raw = pclose(pipe.release());
+  if (status != nullptr)
+    *status = raw;
   return result;
 }
 
@@ -100,11 +106,33 @@ void parse_ping_output(const std::string& output,
   }
 }
 
-void ping6(int /*iface_index*/, const std::string& iface_name,
+std::string ping_failure(int status, bool found_any) {
+  if (found_any || status == -1)
+    return "";
+  if (WIFEXITED(status))
+    return WEXITSTATUS(status) <= 1
+               ? ""
+               : "error:ping6 exit status " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status))
+    return "error:ping6 signal " + std::to_string(WTERMSIG(status));
+  return "";
+}
+
+bool ping6(int /*iface_index*/, const std::string& iface_name,
            std::unordered_set<std::string>& neighbours) {
   // An interface name may hold ; $ ( ) and the like: it must reach ping6
   // as one word that the shell never interprets.
   const std::string cmd = "ping6 -w " + std::to_string(kPingDeadlineSeconds) +
                           " -I " + shell_quote(iface_name) + " ff02::1";
-  parse_ping_output(exec(cmd.c_str()), neighbours);
+  int status = 0;
+  const std::string output = exec(cmd.c_str(), &status);
+  const size_t before = neighbours.size();
+  parse_ping_output(output, neighbours);
+  // At Ctrl-C ping6 ends as it likes; the operator knows why it stopped.
+  const std::string failure =
+      sweep_interrupted() ? "" : ping_failure(status, neighbours.size() > before);
+  if (failure.empty())
+    return true;
+  fprintf(stderr, "%s\n", failure.c_str());
+  return false;
 }

@@ -9,8 +9,9 @@
 const char* Z(const char* text);
 
 /// Runs `cmd` through the shell and returns everything it wrote to standard
-/// output. Throws std::runtime_error("popen() failed!") when it cannot start.
-std::string exec(const char* cmd);
+/// output; its wait status (from pclose) goes to `status` when given.
+/// Throws std::runtime_error("popen() failed!") when it cannot start.
+std::string exec(const char* cmd, int* status = nullptr);
 
 /// Quotes `word` for the shell as one single-quoted argument.
 std::string shell_quote(const std::string& word);
@@ -26,9 +27,17 @@ void parse_ping_output(const std::string& output,
 /// Seconds ping6 runs before it ends by itself (its -w).
 inline constexpr int kPingDeadlineSeconds = 2;
 
+/// The report for a ping6 that failed ("error:ping6 exit status N" or
+/// "error:ping6 signal N"), or "" when it did not: when it found an
+/// address, or ended normally with 0 or 1 (iputils: no answer). `status` is
+/// the wait status pclose gave.
+std::string ping_failure(int status, bool found_any);
+
 /// Pings the all-nodes group through adapter `iface_name` for two seconds and
 /// adds every address that answered to `neighbours`. `iface_index` is unused.
-void ping6(int iface_index, const std::string& iface_name,
+/// False, after the report on standard error, when ping6 itself failed
+/// (missing, refused its options, ended by a signal) and found nothing.
+bool ping6(int iface_index, const std::string& iface_name,
            std::unordered_set<std::string>& neighbours);
 
 #endif  // CONTR_DISCOVERY_PING6_H_

@@ -327,6 +327,48 @@ TEST_F(WholeRun, OnlyFailingNeighbours) {
   EXPECT_EQ(r.status, 0);
 }
 
+// A ping6 that fails is reported, unless it found an address or only
+// said that nobody answered (status 1): an empty summary would tell the
+// operator that the segment holds no controller.
+TEST_F(WholeRun, FailingPing6IsReported) {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok());
+  const std::string reply = "64 bytes from " +
+                            lab_->node("reachable").address +
+                            "%eth0: icmp_seq=1 ttl=64 time=0.1 ms";
+  struct Case {
+    std::string what, prepare, script;
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {"inetutils: no -I", "true",
+       "echo \"ping6: invalid option -- 'I'\" >&2; exit 64", 1,
+       kAdapterAndAddress,
+       "ping6: invalid option -- 'I'\nerror:ping6 exit status 64\n"},
+      {"not on the PATH", "PATH=/nonexistent", "", 1, kAdapterAndAddress,
+       "sh: 1: ping6: not found\nerror:ping6 exit status 127\n"},
+      {"error without output", "true", "exit 2", 1, kAdapterAndAddress,
+       "error:ping6 exit status 2\n"},
+      {"nobody answered", "true", "echo 'PING ff02::1'; echo; exit 1", 0,
+       kAdapterAndAddress + kHeading + kTail, ""},
+      {"an error after one reply", "true",
+       "echo 'PING ff02::1'; echo '" + reply + "'; exit 2", 0,
+       kAdapterAndAddress + kHeading + segment_node("reachable").line + "\n" +
+           kTail,
+       ""},
+  };
+  for (const Case& c : cases) {
+    if (c.prepare == "true")
+      tool_->stub_ping6_script(c.script);
+    else
+      testutil::sh("rm -f " + tool_->out_dir() + "/bin/ping6");
+    const testutil::ProcessResult r = tool_->run("\n", c.prepare);
+    EXPECT_EQ(r.status, c.status) << c.what;
+    EXPECT_EQ(r.out, c.out) << c.what;
+    EXPECT_EQ(r.err, c.err) << c.what;
+  }
+}
+
 // BusyBox's ping6 asks for a receive buffer of about 14 KiB, which holds
 // some 17 answers that arrive at once; so this segment is the listed
 // controllers alone (12 and the computer itself).

@@ -347,8 +347,11 @@ std::string ToolRunner::page() const {
 }
 
 void ToolRunner::stub_ping6(const std::string& printf_format) {
-  std::ofstream(stubs_ + "/ping6")
-      << "#!/bin/sh\nprintf '" << printf_format << "'\n";
+  stub_ping6_script("printf '" + printf_format + "'");
+}
+
+void ToolRunner::stub_ping6_script(const std::string& script) {
+  std::ofstream(stubs_ + "/ping6") << "#!/bin/sh\n" << script << "\n";
   chmod((stubs_ + "/ping6").c_str(), 0755);
 }
 

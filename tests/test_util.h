@@ -175,6 +175,8 @@ class ToolRunner {
   std::string page() const;
   /// Puts a stand-in ping6 that prints `printf_format` first on the PATH.
   void stub_ping6(const std::string& printf_format);
+  /// Puts a stand-in ping6 that runs this shell script first on the PATH.
+  void stub_ping6_script(const std::string& script);
   /// Puts BusyBox's ping6 first on the PATH.
   void busybox_ping6();
   const std::string& out_dir() const { return out_; }
