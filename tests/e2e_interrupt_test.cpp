@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <regex>
 #include <sstream>
 
 #include "lab_segment.h"
@@ -157,7 +156,6 @@ TEST_F(Interrupt, CtrlCDuringAStalledQueryKeepsWhatWasFound) {
   // A progress text that stays for a second shows a silent node in
   // flight; wait for the last one, so that controllers were asked before.
   int position = 0;
-  const std::regex progress("Опрос узлов: ([0-9]) из 5");
   size_t last = 0;
   for (int stalls = 0; stalls < 2; ++stalls) {
     if (stalls > 0) {  // the next query has started
@@ -166,10 +164,10 @@ TEST_F(Interrupt, CtrlCDuringAStalledQueryKeepsWhatWasFound) {
     ASSERT_TRUE(pty.wait_quiet(1.0, 15));
     const std::string& out = pty.output();
     last = out.rfind(kProgress);
-    std::smatch m;
-    const std::string text = out.substr(last, 64);
-    ASSERT_TRUE(std::regex_search(text, m, progress)) << text;
-    position = std::stoi(m[1]);
+    // "\rОпрос узлов: K из 5": K is one digit here.
+    const std::string digit = out.substr(last + kProgress.size(), 1);
+    ASSERT_NE(std::string("12345").find(digit), std::string::npos) << digit;
+    position = std::stoi(digit);
     if (!lab_->log("c1").empty() && !lab_->log("c2").empty())
       break;
   }
@@ -224,10 +222,15 @@ TEST_F(Interrupt, CtrlCDuringThePing) {
   EXPECT_EQ(pty.wait_exit(10), 0) << testing::PrintToString(pty.output());
   const std::vector<std::string> screen =
       testutil::render_screen(pty.output());
-  const std::regex said("Опрос прерван: опрошено 0 из [0-5] адресов\\.");
+  // Whoever answered before the Ctrl-C: 0 to 5 addresses.
+  std::vector<std::string> said;
+  for (int m = 0; m <= 5; ++m)
+    said.push_back("Опрос прерван: опрошено 0 из " + std::to_string(m) +
+                   " адресов.");
   EXPECT_TRUE(std::any_of(screen.begin(), screen.end(),
                           [&](const std::string& line) {
-                            return std::regex_match(line, said);
+                            return std::find(said.begin(), said.end(), line) !=
+                                   said.end();
                           }))
       << pty.output();
   EXPECT_EQ(summary(screen), std::vector<std::string>{});
