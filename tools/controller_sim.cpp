@@ -28,7 +28,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: controller_sim [--port N] [--mode MODE] [--body TEXT | "
+    "usage: controller_sim [--help] [--port N] [--mode MODE] [--body TEXT | "
     "--body-file PATH]\n"
     "                      [--status TEXT] [--size BYTES] [--drip-ms N]\n"
     "                      [--record]\n"
@@ -48,9 +48,34 @@ const char kUsage[] =
 
 using Clock = std::chrono::steady_clock;
 
+enum class Mode {
+  kNormal, kLf, kRaw, kSilent, kHang, kKeepOpen, kDrip, kHuge, kReset,
+  kRefuse, kDrop
+};
+
+/// The mode named on the command line; false for a name it does not know.
+bool parse_mode(const std::string& name, Mode& mode) {
+  static const struct {
+    const char* name;
+    Mode mode;
+  } kModes[] = {{"normal", Mode::kNormal}, {"lf", Mode::kLf},
+                {"raw", Mode::kRaw},       {"silent", Mode::kSilent},
+                {"hang", Mode::kHang},     {"keepopen", Mode::kKeepOpen},
+                {"drip", Mode::kDrip},     {"huge", Mode::kHuge},
+                {"reset", Mode::kReset},   {"refuse", Mode::kRefuse},
+                {"drop", Mode::kDrop}};
+  for (const auto& m : kModes) {
+    if (name == m.name) {
+      mode = m.mode;
+      return true;
+    }
+  }
+  return false;
+}
+
 struct Options {
   int port = 1100;
-  std::string mode = "normal";
+  Mode mode = Mode::kNormal;
   std::string body;
   std::string status = "200 OK";
   long long size = 0;
@@ -84,10 +109,16 @@ Options parse_args(int argc, char** argv) {
       }
       return argv[++i];
     };
-    if (arg == "--port") {
+    if (arg == "--help") {
+      fputs(kUsage, stdout);
+      exit(0);
+    } else if (arg == "--port") {
       o.port = atoi(value().c_str());
     } else if (arg == "--mode") {
-      o.mode = value();
+      if (!parse_mode(value(), o.mode)) {
+        fputs(kUsage, stderr);
+        exit(2);
+      }
     } else if (arg == "--body") {
       o.body = value();
     } else if (arg == "--body-file") {
@@ -112,14 +143,14 @@ Options parse_args(int argc, char** argv) {
 }
 
 std::string reply_text(const Options& o) {
-  if (o.mode == "raw")
+  if (o.mode == Mode::kRaw)
     return o.body;
-  const char* eol = o.mode == "lf" ? "\n" : "\r\n";
+  const char* eol = o.mode == Mode::kLf ? "\n" : "\r\n";
   std::string text = "HTTP/1.1 " + o.status + eol;
   text += std::string("Content-Type: text/plain; charset=utf-8") + eol;
   text += std::string("Connection: close") + eol;
   text += eol;
-  if (o.mode != "huge")
+  if (o.mode != Mode::kHuge)
     text += o.body;
   return text;
 }
@@ -171,23 +202,23 @@ void close_conn(Conn& c, bool reset) {
 
 void start_reply(Conn& c, const Options& o) {
   c.replying = true;
-  if (o.mode == "silent") {
+  if (o.mode == Mode::kSilent) {
     close_conn(c, false);
     return;
   }
-  if (o.mode == "hang") {
+  if (o.mode == Mode::kHang) {
     c.done = true;
     return;
   }
   c.out = reply_text(o);
-  if (o.mode == "huge")
+  if (o.mode == Mode::kHuge)
     c.filler_left = o.size;
   c.next_drip = Clock::now();
 }
 
 /// Sends what it can; returns false when the connection is gone.
 bool pump(Conn& c, const Options& o) {
-  if (o.mode == "drip") {
+  if (o.mode == Mode::kDrip) {
     if (c.out.empty() || Clock::now() < c.next_drip)
       return true;
     if (send(c.fd, c.out.data(), 1, MSG_NOSIGNAL) == 1) {
@@ -218,7 +249,7 @@ bool pump(Conn& c, const Options& o) {
     }
   }
   if (c.out.empty() && c.filler_left == 0 && !c.done) {
-    if (o.mode == "keepopen") {
+    if (o.mode == Mode::kKeepOpen) {
       c.done = true;
     } else {
       shutdown(c.fd, SHUT_WR);
@@ -233,11 +264,11 @@ bool pump(Conn& c, const Options& o) {
 int main(int argc, char** argv) {
   const Options o = parse_args(argc, argv);
   signal(SIGPIPE, SIG_IGN);
-  if (o.mode == "refuse") {
+  if (o.mode == Mode::kRefuse) {
     for (;;)
       pause();
   }
-  if (o.mode == "drop")
+  if (o.mode == Mode::kDrop)
     run_drop(o.port);
 
   const int listener = listen_on(o.port, 1024);
@@ -248,9 +279,9 @@ int main(int argc, char** argv) {
     int timeout = -1;
     for (Conn& c : conns) {
       short events = POLLIN;
-      if (c.replying && !c.out.empty() && o.mode != "drip")
+      if (c.replying && !c.out.empty() && o.mode != Mode::kDrip)
         events |= POLLOUT;
-      if (o.mode == "drip" && c.replying && !c.out.empty()) {
+      if (o.mode == Mode::kDrip && c.replying && !c.out.empty()) {
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
                               c.next_drip - Clock::now())
                               .count();
@@ -291,7 +322,7 @@ int main(int argc, char** argv) {
           close_conn(c, false);  // the client went away
           continue;
         }
-        if (n > 0 && o.mode == "reset") {
+        if (n > 0 && o.mode == Mode::kReset) {
           close_conn(c, true);  // the first bytes in are answered by RST
           continue;
         }
