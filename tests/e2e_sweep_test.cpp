@@ -370,7 +370,7 @@ TEST_F(WholeRun, FailingPing6IsReported) {
 }
 
 // BusyBox's ping6 asks for a receive buffer of about 14 KiB, which holds
-// some 17 answers that arrive at once; so this segment is the listed
+// about 18 answers that arrive at once (bench/answers); so this segment is the listed
 // controllers alone (12 and the computer itself).
 TEST(BusyBox, FindsTheSameControllersAsIputils) {
   REQUIRE_NETNS();
