@@ -3,7 +3,8 @@
 install_deps() {
     # build-essential and git: a minimal system (mmdebstrap --variant=apt)
     # has neither.
-    local pkgs=(build-essential g++ cmake make libgtest-dev git iproute2 iputils-ping procps)
+    local pkgs=(build-essential g++ cmake make libgtest-dev git iproute2 iputils-ping procps
+                man-db dpkg-dev)
     case $1 in
         test) pkgs+=(util-linux chromium busybox clang libclang-rt-dev strace mmdebstrap
                      dpkg-dev debhelper devscripts lintian binutils) ;;
