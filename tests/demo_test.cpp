@@ -51,9 +51,11 @@ TEST(Demo, TheToolWritesThePageAsTheUserWhoStartedSudo) {
   CONTR_REQUIRE(testutil::sh("command -v strace >/dev/null") == 0
                     ? ""
                     : "strace is not installed");
-  const std::string bin = testutil::binary_dir();
-  const std::string src = testutil::source_dir();
-  const std::string out = bin + "/" + testutil::unique_name();
+  // The tool runs as the user: from a copy that user can reach.
+  const testutil::SharedCopy copy;
+  const std::string bin = copy.dir() + "/build";
+  const std::string src = copy.dir();
+  const std::string out = testutil::binary_dir() + "/" + testutil::unique_name();
   testutil::sh("mkdir -p " + out);
   struct Case {
     std::string what, plant, owner, content, says, err;

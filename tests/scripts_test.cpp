@@ -9,8 +9,10 @@ namespace {
 
 TEST(Scripts, ReRunThroughSudoByAbsolutePathKeepingTheVariables) {
   REQUIRE_ROOT();  // to run them as an ordinary user
-  const std::string src = testutil::source_dir();
-  const std::string dir = testutil::binary_dir() + "/" + testutil::unique_name();
+  // The user starts them: from a copy that user can reach.
+  const testutil::SharedCopy copy;
+  const std::string src = copy.dir();
+  const std::string dir = copy.dir() + "/stand-in";
   testutil::sh("mkdir -p " + dir + "/bin && chmod 755 " + dir + " " + dir +
                "/bin");
   // The stand-in writes its arguments, one a line, and what it was given of
@@ -25,7 +27,7 @@ TEST(Scripts, ReRunThroughSudoByAbsolutePathKeepingTheVariables) {
   }
   testutil::sh("chmod 755 " + dir + "/bin/sudo");
   // The source tree by a path relative to / (and through "..").
-  const std::string relative = src.substr(1) + "/tests/../scripts/";
+  const std::string relative = src.substr(1) + "/tools/../scripts/";
   for (const std::string script : {"test", "demo", "portability"}) {
     testutil::sh(": >" + record);
     const testutil::ProcessResult r = testutil::run_process(
@@ -48,7 +50,6 @@ TEST(Scripts, ReRunThroughSudoByAbsolutePathKeepingTheVariables) {
         << script << ":\n" << got;
     EXPECT_EQ(got.find("OTHER"), std::string::npos) << got;
   }
-  testutil::sh("rm -rf " + dir);
 }
 
 }  // namespace

@@ -142,6 +142,16 @@ std::string with_private_tmp(const std::string& script) {
          " && exec 3<&- 4<&- && " + script + "'";
 }
 
+SharedCopy::SharedCopy() : dir_("/var/tmp/" + unique_name()) {
+  const std::string src = source_dir(), bin = binary_dir();
+  if (sh("mkdir -p " + dir_ + "/build && cp -R " + src + "/scripts " + src +
+         "/tools " + dir_ + "/ && cp " + bin + "/contr_discovery " + bin +
+         "/controller_sim " + dir_ + "/build/ && chmod -R a+rX " + dir_) != 0)
+    ADD_FAILURE() << "cannot copy the tree to " << dir_;
+}
+
+SharedCopy::~SharedCopy() { sh("rm -rf " + dir_); }
+
 ProcessResult run_process(const std::string& cmd, const std::string& input) {
   const std::string dir = temp_dir();
   write_file(dir + "/in", input);

@@ -73,6 +73,22 @@ struct ChildResult {
 ChildResult run_child(const std::string& input,
                       const std::function<std::string()>& fn);
 
+/// A copy of the scripts, the tools and the built tool and simulator that
+/// an ordinary user can reach whatever the checkout's folders allow (a
+/// clone under /root is closed to others): DIR/scripts, DIR/tools and
+/// DIR/build. Removed with the object.
+class SharedCopy {
+ public:
+  SharedCopy();
+  ~SharedCopy();
+  SharedCopy(const SharedCopy&) = delete;
+  SharedCopy& operator=(const SharedCopy&) = delete;
+  const std::string& dir() const { return dir_; }
+
+ private:
+  std::string dir_;
+};
+
 /// A shell command that runs `script` (no single quotes in it) with a
 /// private, empty /tmp, in which the source and build trees stay visible.
 std::string with_private_tmp(const std::string& script);
