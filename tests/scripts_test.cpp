@@ -31,8 +31,8 @@ TEST(Scripts, ReRunThroughSudoByAbsolutePathKeepingTheVariables) {
   for (const std::string script : {"test", "demo", "portability"}) {
     testutil::sh(": >" + record);
     const testutil::ProcessResult r = testutil::run_process(
-        "cd / && setpriv --reuid=65534 --regid=65534 --clear-groups -- env "
-        "PATH=" + dir + "/bin:/usr/sbin:/usr/bin:/sbin:/bin "
+        "cd / && setpriv --reuid=65534 --regid=65534 --clear-groups -- env -i "
+        "HOME=/ PATH=" + dir + "/bin:/usr/sbin:/usr/bin:/sbin:/bin "
         "CONTR_REQUIRE_NETNS=1 CONTR_FUZZ_SECONDS=3 OTHER=x " +
             relative + script + " --an-argument",
         "");
