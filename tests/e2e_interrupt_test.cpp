@@ -19,8 +19,7 @@ const std::string kC2 =
     "(ip_contr & mask_contr) K2\tS2";
 const std::string kProgress = "\rОпрос узлов: ";
 const std::string kProgressTail = " (Ctrl-C — итог по опрошенным)\x1b[K";
-const std::string kQuestion =
-    "Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: ";
+using testutil::kQuestion;
 
 std::vector<std::string> sorted(std::vector<std::string> v) {
   std::sort(v.begin(), v.end());
@@ -255,16 +254,8 @@ TEST_F(Interrupt, NoProgressWithoutATerminal) {
       out, {"error:recv timeout", "error:recv timeout"}));
   const std::vector<std::string> printed = testutil::summary_lines(out);
   EXPECT_EQ(sorted(printed), sorted({kC1, kC2}));
-  EXPECT_EQ(out,
-            "\nВыбранный сетевой адаптер компьютера: eth0\n\n"
-            "\nIP адрес сетевого адаптера компьютера: 192.168.1.20, mask: "
-            "255.255.255.0\n\n\nОбнаруженные контроллеры:\n" +
-                printed[0] + "\n" + printed[1] +
-                "\n\nАдрес FBD программирования: "
-                "<ip_адрес>/get_local_file/fbd.html\n"
-                "Адрес для доступа к меню: <ip_адрес>/get_local_file/mal.html\n"
-                "Адрес для диспетчеризации: <ip_адрес>\n\n" +
-                kQuestion);
+  EXPECT_EQ(out, testutil::kAdapterAndAddress + testutil::kHeading +
+                     printed[0] + "\n" + printed[1] + "\n" + testutil::kTail);
   EXPECT_EQ(testutil::without_ping_warning(r.err),
             "error:connect: Connection refused\n");
 }

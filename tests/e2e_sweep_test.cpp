@@ -18,20 +18,13 @@
 
 namespace {
 
+using testutil::kAdapterAndAddress;
+using testutil::kHeading;
+using testutil::kTail;
 using testutil::segment_node;
 using testutil::segment_nodes;
 using testutil::SegmentNode;
 
-const std::string kAdapterAndAddress =
-    "\nВыбранный сетевой адаптер компьютера: eth0\n\n"
-    "\nIP адрес сетевого адаптера компьютера: 192.168.1.20, mask: "
-    "255.255.255.0\n\n";
-const std::string kHeading = "\nОбнаруженные контроллеры:\n";
-const std::string kTail =
-    "\nАдрес FBD программирования: <ip_адрес>/get_local_file/fbd.html\n"
-    "Адрес для доступа к меню: <ip_адрес>/get_local_file/mal.html\n"
-    "Адрес для диспетчеризации: <ip_адрес>\n\n"
-    "Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: ";
 const std::string kRequest =
     "GET /get_contr_net_info HTTP/1.1\nConnection:close\n\n";
 

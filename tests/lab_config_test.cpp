@@ -32,26 +32,20 @@ TEST(LabConfig, ShellTextInNodeArgumentsIsTakenLiterally) {
 
   // Words that do not end their quotes are refused before anything starts.
   const std::string dir = testutil::binary_dir() + "/" + testutil::unique_name();
-  testutil::sh("mkdir -p " + dir);
-  {
-    std::FILE* f = std::fopen((dir + "/config").c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fprintf(f, "prefix %s\nsim %s/controller_sim\nhost eth0\n"
-                    "node open --body 'no end $(touch %s4)\n",
-                 testutil::unique_name().c_str(), testutil::binary_dir().c_str(),
-                 marker.c_str());
-    std::fclose(f);
-  }
+  const std::string config = testutil::write_temp_file(
+      "config", "prefix " + testutil::unique_name() + "\nsim " +
+                    testutil::binary_dir() +
+                    "/controller_sim\nhost eth0\n"
+                    "node open --body 'no end $(touch " + marker + "4)\n");
   const testutil::ProcessResult r = testutil::run_process(
-      testutil::source_dir() + "/tools/lab up " + dir + "/state " + dir +
-          "/config",
+      testutil::source_dir() + "/tools/lab up " + dir + " " + config,
       "");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.err.find("lab: node arguments not readable as words"),
             std::string::npos)
       << r.err;
   EXPECT_NE(access((marker + "4").c_str(), F_OK), 0);
-  testutil::sh("rm -rf " + dir);
+  testutil::sh("rm -rf " + dir + " " + config);
 }
 
 TEST(ControllerSim, HelpListsTheModes) {

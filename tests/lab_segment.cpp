@@ -168,6 +168,19 @@ std::vector<SegmentNode> make_nodes() {
 
 }  // namespace
 
+const std::string kAdapterAndAddress =
+    "\nВыбранный сетевой адаптер компьютера: eth0\n\n"
+    "\nIP адрес сетевого адаптера компьютера: 192.168.1.20, mask: "
+    "255.255.255.0\n\n";
+const std::string kHeading = "\nОбнаруженные контроллеры:\n";
+const std::string kQuestion =
+    "Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: ";
+const std::string kTail =
+    "\nАдрес FBD программирования: <ip_адрес>/get_local_file/fbd.html\n"
+    "Адрес для доступа к меню: <ip_адрес>/get_local_file/mal.html\n"
+    "Адрес для диспетчеризации: <ip_адрес>\n\n" +
+    kQuestion;
+
 const std::vector<SegmentNode>& segment_nodes() {
   static const std::vector<SegmentNode> nodes = make_nodes();
   return nodes;

@@ -25,6 +25,16 @@ struct SegmentNode {
 const std::vector<SegmentNode>& segment_nodes();
 const SegmentNode& segment_node(const std::string& name);
 
+/// What a whole run on a segment with the computer at eth0 192.168.1.20/24
+/// writes around its status lines: the chosen adapter and address, the
+/// summary heading, and from the empty line after the status lines to the
+/// page question.
+extern const std::string kAdapterAndAddress;
+extern const std::string kHeading;
+extern const std::string kTail;
+/// The page question, the run's last text.
+extern const std::string kQuestion;
+
 /// The literal page around `rows` (each "<TR>...</TR>\n").
 std::string expected_page(const std::string& rows);
 
