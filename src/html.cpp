@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,15 +97,17 @@ bool write_all(int fd, const std::string& content) {
   return true;
 }
 
-/// Whether the page may take the place of what is at `path` now: nothing,
-/// or a regular file of ours with no second name. False with errno set
-/// otherwise. O_PATH opens without reading, so a planted FIFO or device is
-/// looked at, never opened for real; with O_NOFOLLOW it yields the link
-/// itself when one is planted.
-bool may_replace(const char* path) {
+/// Whether the page may take the place of what is at `path` now: nothing
+/// (`ours` false), or a regular file of ours with no second name (`ours`
+/// true). False with errno set otherwise. O_PATH opens without reading, so
+/// a planted FIFO or device is looked at, never opened for real; with
+/// O_NOFOLLOW it yields the link itself when one is planted.
+bool may_replace(const char* path, bool& ours) {
   unique_fd fd(open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC));
-  if (fd.get() == -1)
+  if (fd.get() == -1) {
+    ours = false;
     return errno == ENOENT;
+  }
   struct stat st;
   if (fstat(fd.get(), &st) == -1)
     return false;
@@ -126,8 +129,52 @@ bool may_replace(const char* path) {
     errno = EMLINK;
     return false;
   }
+  ours = true;
   return true;
 }
+
+/// Gives the finished file `temp` the name `path`. Over our own page it is
+/// a rename; where nothing was, only while the path is still free, so that
+/// what another user put there after the check is never replaced (EEXIST).
+bool move_into_place(const char* temp, const char* path, bool over_ours) {
+  if (over_ours)
+    return rename(temp, path) == 0;
+  if (renameat2(AT_FDCWD, temp, AT_FDCWD, path, RENAME_NOREPLACE) == 0)
+    return true;
+  // EINVAL: the file system cannot rename without replacing (some network
+  // and FUSE file systems); ENOSYS: a kernel or seccomp filter without
+  // renameat2. link(2) never replaces either.
+  if (errno != EINVAL && errno != ENOSYS)
+    return false;
+  if (link(temp, path) != 0)
+    return false;
+  unlink(temp);
+  return true;
+}
+
+/// Holds back the signals that end a run (hang-up, Ctrl-C, Ctrl-\, kill)
+/// for its lifetime: a run ended while the page is written would leave its
+/// temporary file behind. One that came meanwhile takes effect afterwards.
+class TerminationHeld {
+ public:
+  TerminationHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM})
+      sigaddset(&set, sig);
+    sigprocmask(SIG_BLOCK, &set, &before_);
+  }
+  ~TerminationHeld() {
+    const int saved = errno;
+    sigprocmask(SIG_SETMASK, &before_, nullptr);
+    errno = saved;
+  }
+  TerminationHeld(const TerminationHeld&) = delete;
+  TerminationHeld& operator=(const TerminationHeld&) = delete;
+
+ private:
+  sigset_t before_;
+};
 
 /// Twelve letters and digits from the kernel's random source, so that the
 /// temporary name cannot be guessed and planted first. False with errno
@@ -198,13 +245,15 @@ std::string report_page(const std::vector<contr_net_info>& list) {
 }
 
 bool write_report_file(const char* path, const std::string& content) {
-  if (!may_replace(path))
+  bool over_ours = false;
+  if (!may_replace(path, over_ours))
     return false;
   // The page goes to a new file beside the old one and takes its name only
   // when it is whole: a full disk leaves the earlier page as it was, and
   // the name is swapped atomically, so nothing planted at the path in the
   // meantime is ever written through (rename replaces a symbolic link or a
   // second name, never its target).
+  const TerminationHeld held;
   std::string temp, suffix;
   unique_fd fd;
   for (int attempt = 0; attempt < 100 && fd.get() == -1; ++attempt) {
@@ -223,7 +272,7 @@ bool write_report_file(const char* path, const std::string& content) {
   // written out, and the new name must not point at a file that is not.
   const bool written = write_all(fd.get(), content) && fsync(fd.get()) == 0;
   const bool closed = close(fd.release()) == 0;
-  if (written && closed && rename(temp.c_str(), path) == 0)
+  if (written && closed && move_into_place(temp.c_str(), path, over_ours))
     return true;
   const int err = errno;
   unlink(temp.c_str());

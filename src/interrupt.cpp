@@ -8,6 +8,8 @@
 namespace {
 
 volatile sig_atomic_t g_interrupted = 0;
+/// What SIGINT did before the sweep: it gets that back afterwards.
+struct sigaction g_at_start {};
 
 void on_interrupt(int) { g_interrupted = 1; }
 
@@ -23,13 +25,19 @@ void set_sigint(void (*handler)(int), int flags) {
 
 void arm_sweep_interrupt() {
   g_interrupted = 0;
+  sigaction(SIGINT, nullptr, &g_at_start);
+  // Started with SIGINT ignored (nohup, or "contr_discovery &" in a
+  // script): a Ctrl-C at the terminal is meant for the foreground job, not
+  // for us.
+  if (g_at_start.sa_handler == SIG_IGN)
+    return;
   // No SA_RESTART: a blocking call in progress returns EINTR, so the wait
   // notices. SA_RESETHAND: the handler is used once; a second Ctrl-C ends
   // the program at once, as everywhere else.
   set_sigint(on_interrupt, SA_RESETHAND);
 }
 
-void disarm_sweep_interrupt() { set_sigint(SIG_DFL, 0); }
+void disarm_sweep_interrupt() { sigaction(SIGINT, &g_at_start, nullptr); }
 
 bool sweep_interrupted() { return g_interrupted != 0; }
 

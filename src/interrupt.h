@@ -5,8 +5,9 @@
 
 /// Ctrl-C during the sweep ends the sweep, not the run. Between
 /// arm_sweep_interrupt() and disarm_sweep_interrupt() the first SIGINT only
-/// sets a flag (and wakes a wait in progress); a second one, and every
-/// SIGINT outside that stretch, has its default action.
+/// sets a flag (and wakes a wait in progress); a second one has its default
+/// action, and afterwards SIGINT does again what it did before. A SIGINT
+/// that was ignored before stays ignored throughout.
 void arm_sweep_interrupt();
 void disarm_sweep_interrupt();
 

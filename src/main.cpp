@@ -51,20 +51,21 @@ int sweep(const std::string& iface_name, int iface_index,
 
   std::vector<contr_net_info> controllers;
   std::string report;
-  size_t queried = 0;  // queries that ended before any Ctrl-C
+  size_t queried = 0;  // queries that ended on their own
   for (const std::string& address : neighbours) {
     if (sweep_interrupted())
       break;
     progress_show(static_cast<int>(queried + 1),
                   static_cast<int>(neighbours.size()));
     std::string body;
-    const bool answered = request_contr_net_info(
-        address.c_str(), iface_index, iface_name.c_str(), body);
-    // A query that failed while Ctrl-C came was abandoned, not ended.
-    if (!answered && sweep_interrupted())
+    const QueryEnd end =
+        query_contr_net_info(address.c_str(), iface_name.c_str(), body);
+    // Only a query that Ctrl-C cut short was not made; one that ended on
+    // its own counts, also when Ctrl-C came right after.
+    if (end == QueryEnd::kInterrupted)
       break;
     ++queried;
-    if (!answered)
+    if (end != QueryEnd::kAnswered)
       continue;
     contr_net_info info;
     info.ip_pc = ip_pc;

@@ -106,30 +106,10 @@ void report_partial(const char* text) {
   progress_after_partial_line();
 }
 
-}  // namespace
-
-std::string Request_to_string(const Request& request) {
-  std::string text = request.method;
-  text += ' ';
-  text += request.uri;
-  text += " HTTP/";
-  text += std::to_string(request.version_major);
-  text += '.';
-  text += std::to_string(request.version_minor);
-  text += '\n';
-  for (const Header& header : request.headers) {
-    text += header.name;
-    text += ':';
-    text += header.value;
-    text += '\n';
-  }
-  text += '\n';
-  return text;
-}
-
-int connect_ipv6(const char* address, int /*iface_index*/,
-                 const char* iface_name, unsigned short /*port*/,
-                 int /*proto*/) {
+/// Opens the connection of connect_ipv6; `interrupted` tells a connect that
+/// Ctrl-C cut short (-1 without a message) from one that failed.
+int connect_link_local(const char* address, const char* iface_name,
+                       bool& interrupted) {
   // Non-blocking only while connecting, so that the attempt can be bounded;
   // CLOEXEC keeps it out of the chromium child.
   unique_fd fd(socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
@@ -169,7 +149,8 @@ int connect_ipv6(const char* address, int /*iface_index*/,
               sizeof dest) == -1) {
     if (errno != EINPROGRESS || !finish_connect(fd.get(), kConnectTimeoutMs)) {
       // Abandoned at Ctrl-C: the operator asked for it, no message.
-      if (!(errno == EINTR && sweep_interrupted()))
+      interrupted = errno == EINTR && sweep_interrupted();
+      if (!interrupted)
         report_error("error:connect");
       return -1;
     }
@@ -180,6 +161,34 @@ int connect_ipv6(const char* address, int /*iface_index*/,
     return -1;
   }
   return fd.release();
+}
+
+}  // namespace
+
+std::string Request_to_string(const Request& request) {
+  std::string text = request.method;
+  text += ' ';
+  text += request.uri;
+  text += " HTTP/";
+  text += std::to_string(request.version_major);
+  text += '.';
+  text += std::to_string(request.version_minor);
+  text += '\n';
+  for (const Header& header : request.headers) {
+    text += header.name;
+    text += ':';
+    text += header.value;
+    text += '\n';
+  }
+  text += '\n';
+  return text;
+}
+
+int connect_ipv6(const char* address, int /*iface_index*/,
+                 const char* iface_name, unsigned short /*port*/,
+                 int /*proto*/) {
+  bool interrupted = false;
+  return connect_link_local(address, iface_name, interrupted);
 }
 
 void crs_send_string(int fd, const std::string& text) {
@@ -210,12 +219,45 @@ bool split_reply(const std::string& reply, std::string& body) {
   return true;
 }
 
-bool request_contr_net_info(const char* address, int iface_index,
-                            const char* iface_name, std::string& body) {
-  unique_fd fd(connect_ipv6(address, iface_index, iface_name,
-                            kControllerPort, IPPROTO_TCP));
+std::string quote_reply(std::string_view reply) {
+  std::string_view kept = reply.substr(0, utf8_head_size(reply, kMaxDumpBytes));
+  size_t from = 0;
+  for (size_t lines = 0; lines < kMaxDumpLines; ++lines) {
+    const size_t lf = kept.find('\n', from);
+    if (lf == std::string_view::npos)
+      break;
+    from = lf + 1;
+    if (lines + 1 == kMaxDumpLines)
+      kept = kept.substr(0, from);
+  }
+  // The filter turns no byte into a line feed and none of them into
+  // anything else, so the lines are the same before and after it.
+  const std::string text = terminal_safe(kept);
+  std::string quoted;
+  for (size_t start = 0;;) {
+    const size_t lf = text.find('\n', start);
+    const size_t end = lf == std::string::npos ? text.size() : lf;
+    // What follows the last line end is no line, unless it is all there is.
+    if (lf == std::string::npos && end == start && start != 0)
+      break;
+    quoted += "> ";
+    quoted.append(text, start, end - start);
+    quoted += '\n';
+    if (lf == std::string::npos)
+      break;
+    start = lf + 1;
+  }
+  if (kept.size() < reply.size())
+    quoted.insert(quoted.size() - 1, "...");
+  return quoted;
+}
+
+QueryEnd query_contr_net_info(const char* address, const char* iface_name,
+                              std::string& body) {
+  bool interrupted = false;
+  unique_fd fd(connect_link_local(address, iface_name, interrupted));
   if (fd.get() == -1)
-    return false;
+    return interrupted ? QueryEnd::kInterrupted : QueryEnd::kFailed;
   const Clock::time_point deadline =
       Clock::now() + std::chrono::milliseconds(kExchangeTimeoutMs);
 
@@ -233,35 +275,35 @@ bool request_contr_net_info(const char* address, int iface_index,
   switch (receive_all(fd.get(), deadline, reply)) {
     case RecvResult::kFailed:
       report_partial("error:recv failed");
-      return false;
+      return QueryEnd::kFailed;
     case RecvResult::kTimeout:
       report_partial("error:recv timeout");
-      return false;
+      return QueryEnd::kFailed;
     case RecvResult::kTooLarge:
       report_partial("error:reply too large");
-      return false;
+      return QueryEnd::kFailed;
     case RecvResult::kInterrupted:
-      return false;  // abandoned at Ctrl-C, without a message
+      return QueryEnd::kInterrupted;  // without a message
     case RecvResult::kClosed:
       break;
   }
   fd.reset();
 
   if (split_reply(reply, body))
-    return true;
+    return QueryEnd::kAnswered;
   progress_clear();
-  printf("%s\n", Z("Заголовок не найден."));
-  fflush(stdout);
-  // Whatever the device sent goes to the operator's terminal: as text only,
-  // and only its head. A megabyte of line feeds would scroll everything
-  // else away, and a long reply could print lines that pass for status
-  // lines.
-  std::string shown = terminal_safe(
-      std::string_view(reply).substr(0, utf8_head_size(reply, kMaxDumpBytes)));
-  if (reply.size() > kMaxDumpBytes)
-    shown += "...";
+  // Whatever the device sent goes to the operator's terminal as quoted
+  // text only, and only its head: a megabyte of line feeds would scroll
+  // the message away, and unquoted lines could pass for the summary.
+  const std::string shown = Z("Заголовок не найден.") + std::string("\n") +
+                            quote_reply(reply);
   fwrite(shown.data(), 1, shown.size(), stdout);
-  printf("\n");
   fflush(stdout);
-  return false;
+  return QueryEnd::kFailed;
+}
+
+bool request_contr_net_info(const char* address, int /*iface_index*/,
+                            const char* iface_name, std::string& body) {
+  return query_contr_net_info(address, iface_name, body) ==
+         QueryEnd::kAnswered;
 }

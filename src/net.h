@@ -2,6 +2,7 @@
 #define CONTR_DISCOVERY_NET_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct Header {
@@ -38,12 +39,29 @@ long crs_send(int fd, const void* data, unsigned long len, int unused);
 inline constexpr int kConnectTimeoutMs = 2000;
 inline constexpr int kExchangeTimeoutMs = 5000;
 inline constexpr size_t kMaxReplyBytes = 1048576;
-/// Of a reply without a header block, the most bytes shown on the console.
+/// Of a reply without a header block, the most bytes and lines shown on the
+/// console.
 inline constexpr size_t kMaxDumpBytes = 1024;
+inline constexpr size_t kMaxDumpLines = 16;
 
 /// Splits a whole reply at its first CR LF CR LF: true and everything after
 /// it in `body`, or false and `body` untouched.
 bool split_reply(const std::string& reply, std::string& body);
+
+/// What the console shows of a reply without a header block: its head (at
+/// most kMaxDumpBytes, cut before a split letter, and at most kMaxDumpLines
+/// lines) through the terminal filter, every line quoted as "> " + line +
+/// LF, so that nothing a device sends passes for the tool's own lines.
+/// "..." stands before the last LF when anything was left out.
+std::string quote_reply(std::string_view reply);
+
+/// How one query ended: answered, failed on its own (after its message), or
+/// cut short by Ctrl-C (without one).
+enum class QueryEnd { kAnswered, kFailed, kInterrupted };
+
+/// request_contr_net_info, telling a failed query from an interrupted one.
+QueryEnd query_contr_net_info(const char* address, const char* iface_name,
+                              std::string& body);
 
 /// Asks the controller at `address` for its network settings and returns the
 /// reply body in `body` (untouched on false). Bounded in time and size.

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -40,7 +41,7 @@ std::string exec(const char* cmd, int* status) {
   // always reaped.
   Pipe pipe(popen(cmd, "r"));
   if (!pipe)
-    throw std::runtime_error("popen() failed!");
+    throw popen_error(errno);
   // read(2) rather than fgets: at Ctrl-C the read returns EINTR, and fgets
   // would drop the part of a line it had already taken from the stream's
   // buffer. The read is resumed: ping6, which got the same Ctrl-C, still
@@ -125,7 +126,16 @@ bool ping6(int /*iface_index*/, const std::string& iface_name,
   const std::string cmd = "ping6 -w " + std::to_string(kPingDeadlineSeconds) +
                           " -I " + shell_quote(iface_name) + " ff02::1";
   int status = 0;
-  const std::string output = exec(cmd.c_str(), &status);
+  std::string output;
+  try {
+    output = exec(cmd.c_str(), &status);
+  } catch (const popen_error& e) {
+    // Out of descriptors or processes: no sweep at all, which an empty
+    // summary must not pass for. What stdout holds goes out first.
+    fflush(stdout);
+    fprintf(stderr, "error:popen: %s\n", strerror(e.error));
+    return false;
+  }
   const size_t before = neighbours.size();
   parse_ping_output(output, neighbours);
   // At Ctrl-C ping6 ends as it likes; the operator knows why it stopped.

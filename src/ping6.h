@@ -1,6 +1,7 @@
 #ifndef CONTR_DISCOVERY_PING6_H_
 #define CONTR_DISCOVERY_PING6_H_
 
+#include <stdexcept>
 #include <string>
 #include <unordered_set>
 
@@ -8,9 +9,17 @@
 /// argument unchanged, so that one place can later translate or recode them.
 const char* Z(const char* text);
 
+/// What exec throws when the shell cannot be started: what() is
+/// "popen() failed!", `error` the errno that popen left.
+struct popen_error : std::runtime_error {
+  explicit popen_error(int err)
+      : std::runtime_error("popen() failed!"), error(err) {}
+  int error;
+};
+
 /// Runs `cmd` through the shell and returns everything it wrote to standard
 /// output; its wait status (from pclose) goes to `status` when given.
-/// Throws std::runtime_error("popen() failed!") when it cannot start.
+/// Throws popen_error when it cannot start.
 std::string exec(const char* cmd, int* status = nullptr);
 
 /// Quotes `word` for the shell as one single-quoted argument.
@@ -36,7 +45,8 @@ std::string ping_failure(int status, bool found_any);
 /// Pings the all-nodes group through adapter `iface_name` for two seconds and
 /// adds every address that answered to `neighbours`. `iface_index` is unused.
 /// False, after the report on standard error, when ping6 itself failed
-/// (missing, refused its options, ended by a signal) and found nothing.
+/// (missing, refused its options, ended by a signal) and found nothing, or
+/// could not be started at all ("error:popen: " and the system's reason).
 bool ping6(int iface_index, const std::string& iface_name,
            std::unordered_set<std::string>& neighbours);
 

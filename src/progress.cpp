@@ -1,5 +1,6 @@
 #include "progress.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "ping6.h"
+#include "terminal.h"
 
 namespace {
 
@@ -37,6 +39,21 @@ void write_stderr(const std::string& text) {
 void progress_show(int position, int total) {
   if (!enabled())
     return;
+  std::string line = Z("Опрос узлов: ");
+  line += std::to_string(position);
+  line += Z(" из ");
+  line += std::to_string(total);
+  line += Z(" (Ctrl-C — итог по опрошенным)");
+  // A text as wide as the terminal wraps, and the CR of the next update
+  // goes back to the start of the second row only, leaving the first one
+  // behind: the text stays a column short of the width, read anew at each
+  // update as the window may have been resized.
+  const int saved = errno;
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+    line.resize(utf8_prefix_chars(line, size.ws_col - 1u));
+  errno = saved;
+
   std::string text;
   if (g_partial_line)
     text += '\n';
@@ -44,11 +61,7 @@ void progress_show(int position, int total) {
   // CR to the line's start, the text, then ESC [ K erases what is left of a
   // longer earlier text.
   text += '\r';
-  text += Z("Опрос узлов: ");
-  text += std::to_string(position);
-  text += Z(" из ");
-  text += std::to_string(total);
-  text += Z(" (Ctrl-C — итог по опрошенным)");
+  text += line;
   text += "\x1b[K";
   write_stderr(text);
   g_shown = true;

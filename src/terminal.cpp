@@ -100,3 +100,13 @@ size_t utf8_head_size(std::string_view text, size_t max) {
     --cut;
   return cut;
 }
+
+size_t utf8_prefix_chars(std::string_view text, size_t chars) {
+  size_t i = 0;
+  for (size_t seen = 0; i < text.size(); ++i) {
+    // Each character starts at a byte that is no continuation byte.
+    if ((static_cast<unsigned char>(text[i]) & 0xc0) != 0x80 && seen++ == chars)
+      break;
+  }
+  return i;
+}

@@ -19,4 +19,8 @@ std::string terminal_safe(std::string_view text);
 /// back over at most three such bytes, so that no half letter is kept.
 size_t utf8_head_size(std::string_view text, size_t max);
 
+/// How many leading bytes of `text` (well-formed UTF-8) hold its first
+/// `chars` characters: the cut never falls inside a sequence.
+size_t utf8_prefix_chars(std::string_view text, size_t chars);
+
 #endif  // CONTR_DISCOVERY_TERMINAL_H_

@@ -52,11 +52,20 @@ class Host {
     tool_.ip_batch(batch);
     // Without a carrier the adapter would get no link-local address.
     far_.ip_batch("link set p" + std::to_string(count_) + " up\n");
+    // The carrier reaches IPv6 through the kernel's link watch, a deferred
+    // work item that may run up to a second later, and only then is the
+    // link-local address made: a tool started before would see no adapter
+    // with IPv6 (seen under load, with many tests at a time).
+    EXPECT_EQ(testutil::sh("for i in $(seq 100); do ip -n " + tool_.name() +
+                           " -6 addr show dev " + name +
+                           " scope link | grep -q inet6 && exit 0; "
+                           "sleep 0.05; done; exit 1"),
+              0)
+        << name << " got no link-local address";
   }
   testutil::ProcessResult run(const std::string& input) const {
-    return testutil::run_process("ip netns exec " + tool_.name() + " " +
-                                     testutil::binary_dir() + "/contr_discovery",
-                                 input);
+    return testutil::run_process(
+        "ip netns exec " + tool_.name() + " " + testutil::tool_path(), input);
   }
 
  private:
@@ -137,8 +146,7 @@ TEST(Dialogue, NoQualifyingAdapter) {
   REQUIRE_NETNS();
   testutil::Netns ns;
   const testutil::ProcessResult r = testutil::run_process(
-      "ip netns exec " + ns.name() + " " + testutil::binary_dir() +
-          "/contr_discovery",
+      "ip netns exec " + ns.name() + " " + testutil::tool_path(),
       "1\n");
   EXPECT_EQ(r.out, "Не найдено ни одного сетевого адаптера с адресом IPv6.\n");
   EXPECT_EQ(r.err, "");

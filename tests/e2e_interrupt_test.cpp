@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "lab_segment.h"
+#include "ping6.h"
 #include "pty_session.h"
 #include "test_util.h"
 
@@ -106,41 +107,90 @@ void expect_tail(std::vector<std::string> screen, const std::string& answer) {
                       kQuestion + answer}));
 }
 
+/// The progress texts a terminal received, each between its CR and ESC [ K.
+std::vector<std::string> progress_texts(const std::string& out) {
+  std::vector<std::string> texts;
+  for (size_t at = out.find(kProgress); at != std::string::npos;
+       at = out.find(kProgress, at + 1)) {
+    const size_t end = out.find("\x1b[K", at);
+    texts.push_back(out.substr(at + 1, end == std::string::npos
+                                           ? std::string::npos
+                                           : end - at - 1));
+  }
+  return texts;
+}
+
+// The whole sweep on terminals of two widths: every progress text is
+// replaced or erased before any other byte, none is wider than the
+// terminal less one column (so none wraps and leaves a row behind), and the
+// final screen holds every message on a line of its own.
 TEST_F(Interrupt, ProgressIsShownAndLeavesNoTrace) {
   REQUIRE_NETNS();
   ASSERT_TRUE(lab_->ok());
+  struct Width {
+    unsigned short columns;
+    std::string tail;  // of each progress text, after "K из 5"
+  } widths[] = {
+      {200, " (Ctrl-C — итог по опрошенным)"},
+      {40, " (Ctrl-C — итог по о"},  // 39 characters in all
+  };
+  for (const Width& w : widths) {
+    const unsigned short columns = w.columns;
+    SCOPED_TRACE(std::to_string(columns) + " columns");
+    testutil::ToolRunner tool(*lab_);
+    testutil::PtySession pty(tool.command(), columns);
+    ASSERT_TRUE(pty.wait_for(kQuestion, 30)) << pty.output();
+    pty.type("\n");
+    EXPECT_EQ(pty.wait_exit(10), 0) << testing::PrintToString(pty.output());
+    const std::string& out = pty.output();
+
+    // Five addresses: the computer, two controllers, two silent nodes.
+    std::vector<std::string> expected;
+    for (int k = 1; k <= 5; ++k)
+      expected.push_back("Опрос узлов: " + std::to_string(k) + " из 5" +
+                         w.tail);
+    EXPECT_EQ(progress_texts(out), expected);
+    // Each progress text is replaced by the next one or erased before any
+    // other byte reaches the terminal.
+    for (size_t at = out.find(kProgress); at != std::string::npos;
+         at = out.find(kProgress, at + 1)) {
+      const size_t end = out.find("\x1b[K", at);
+      ASSERT_NE(end, std::string::npos);
+      const std::string next = out.substr(end + 3, 64);
+      EXPECT_TRUE(next.rfind("\r\x1b[K", 0) == 0 ||
+                  next.rfind(kProgress, 0) == 0)
+          << "after a progress text: " << testing::PrintToString(next);
+    }
+
+    // Nothing of it stays on the screen of that width.
+    for (const std::string& line : testutil::render_screen(out, columns))
+      EXPECT_EQ(line.find("Опрос узлов"), std::string::npos) << line;
+    // Every message on a line of its own, none overwritten or run together.
+    const std::vector<std::string> screen = testutil::render_screen(out);
+    EXPECT_EQ(sorted(sweep_messages(screen)),
+              sorted({"error:connect: Connection refused",
+                      "error:recv timeout", "error:recv timeout"}));
+    EXPECT_EQ(sorted(summary(screen)), sorted({kC1, kC2}));
+    expect_tail(screen, "");
+  }
+}
+
+// Standard output on the terminal, standard error into a file: the progress
+// line belongs to standard error's terminal, so none is written at all.
+TEST_F(Interrupt, NoProgressIntoAFile) {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok());
   testutil::ToolRunner tool(*lab_);
-  testutil::PtySession pty(tool.command());
+  const std::string log = tool.out_dir() + "/stderr";
+  testutil::PtySession pty(tool.command("true", "2>" + log));
   ASSERT_TRUE(pty.wait_for(kQuestion, 30)) << pty.output();
   pty.type("\n");
   EXPECT_EQ(pty.wait_exit(10), 0) << testing::PrintToString(pty.output());
-  const std::string& out = pty.output();
-
-  // Five addresses: the computer, two controllers, two silent nodes.
-  for (int k = 1; k <= 5; ++k)
-    EXPECT_NE(out.find(kProgress + std::to_string(k) + " из 5" + kProgressTail),
-              std::string::npos)
-        << k;
-  // Each progress text is replaced by the next one or erased before any
-  // other byte reaches the terminal.
-  for (size_t at = out.find(kProgress); at != std::string::npos;
-       at = out.find(kProgress, at + 1)) {
-    const size_t end = out.find(kProgressTail, at);
-    ASSERT_NE(end, std::string::npos);
-    const std::string next = out.substr(end + kProgressTail.size(), 64);
-    EXPECT_TRUE(next.rfind("\r\x1b[K", 0) == 0 || next.rfind(kProgress, 0) == 0)
-        << "after a progress text: " << testing::PrintToString(next);
-  }
-
-  const std::vector<std::string> screen = testutil::render_screen(out);
-  for (const std::string& line : screen)
-    EXPECT_EQ(line.find("Опрос узлов"), std::string::npos) << line;
-  // Every message on a line of its own, none overwritten or run together.
-  EXPECT_EQ(sorted(sweep_messages(screen)),
-            sorted({"error:connect: Connection refused", "error:recv timeout",
-                    "error:recv timeout"}));
-  EXPECT_EQ(sorted(summary(screen)), sorted({kC1, kC2}));
-  expect_tail(screen, "");
+  EXPECT_EQ(testutil::without_ping_warning(testutil::read_file(log)),
+            "error:connect: Connection refused\n");
+  EXPECT_EQ(pty.output().find("Опрос узлов"), std::string::npos);
+  EXPECT_EQ(sorted(summary(testutil::render_screen(pty.output()))),
+            sorted({kC1, kC2}));
 }
 
 // Ctrl-C while a silent node holds the sweep: the query is abandoned
@@ -239,6 +289,111 @@ TEST_F(Interrupt, CtrlCDuringThePing) {
   // browser it starts in the background is gone with the terminal's
   // session, which ends with the run here.)
   EXPECT_EQ(testutil::read_file(written), testutil::expected_page(""));
+}
+
+// Started with SIGINT ignored (nohup, "contr_discovery &" in a script), the
+// tool leaves it so: a Ctrl-C during a stalled query or at the question,
+// meant for some other job, changes nothing.
+TEST_F(Interrupt, IgnoredCtrlCStaysIgnored) {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok());
+  testutil::ToolRunner tool(*lab_);
+  // What a shell starts with SIGINT ignored keeps it ignored through exec.
+  testutil::PtySession pty("sh -c 'trap \"\" INT; eval \"$0\"' " +
+                           shell_quote(tool.command()));
+  ASSERT_TRUE(pty.wait_for(kProgress, 30)) << pty.output();
+  ASSERT_TRUE(pty.wait_quiet(1.0, 15));  // a silent node holds the sweep
+  pty.type("\x03");
+  ASSERT_TRUE(pty.wait_for(kQuestion, 30)) << pty.output();
+  pty.type("\x03");
+  EXPECT_EQ(pty.wait_exit(0.5), -1) << "ended by a Ctrl-C it ignores";
+  pty.type("\n");
+  EXPECT_EQ(pty.wait_exit(10), 0) << testing::PrintToString(pty.output());
+
+  const std::vector<std::string> screen =
+      testutil::render_screen(pty.output());
+  for (const std::string& line : screen)
+    EXPECT_EQ(line.find("Опрос прерван"), std::string::npos) << line;
+  EXPECT_EQ(sorted(sweep_messages(screen)),
+            sorted({"error:connect: Connection refused", "error:recv timeout",
+                    "error:recv timeout"}));
+  EXPECT_EQ(sorted(summary(screen)), sorted({kC1, kC2}));
+  // The terminal echoes the Ctrl-C typed at the question.
+  expect_tail(screen, "^C");
+}
+
+// Ctrl-C while a connection is still pending (a node that drops SYNs): the
+// attempt is abandoned without a message, like a stalled exchange.
+TEST(InterruptConnect, CtrlCWhileConnectingSaysNothingOfIt) {
+  REQUIRE_NETNS();
+  testutil::Lab lab("eth0 192.168.1.20/24", {"d1 --mode drop"});
+  ASSERT_TRUE(lab.ok());
+  testutil::ToolRunner tool(lab);
+  testutil::PtySession pty(tool.command());
+  ASSERT_TRUE(pty.wait_for(kProgress, 30)) << pty.output();
+  // The computer's own address is refused at once; what stays is the
+  // attempt on the dropping node, waiting for its 2 s bound.
+  ASSERT_TRUE(pty.wait_quiet(0.5, 5));
+  ASSERT_NE(testutil::sh_out("ip netns exec " + lab.host_ns() +
+                             " ss -Htn state syn-sent"),
+            "")
+      << "no connection pending";
+  const std::string out = pty.output();
+  const size_t last = out.rfind(kProgress);
+  const int position = std::stoi(out.substr(last + kProgress.size(), 1));
+  pty.type("\x03");
+  ASSERT_TRUE(pty.wait_for(kQuestion, 1.5, out.size())) << pty.output();
+  pty.type("\n");
+  EXPECT_EQ(pty.wait_exit(10), 0) << testing::PrintToString(pty.output());
+
+  const std::vector<std::string> screen =
+      testutil::render_screen(pty.output());
+  EXPECT_NE(std::find(screen.begin(), screen.end(),
+                      "Опрос прерван: опрошено " +
+                          std::to_string(position - 1) + " из 2 адресов."),
+            screen.end())
+      << pty.output();
+  // At most the refusal of the computer's own address, queried before.
+  std::vector<std::string> said;
+  for (const std::string& line : screen)
+    if (line.rfind("error:", 0) == 0)
+      said.push_back(line);
+  EXPECT_EQ(said, std::vector<std::string>(
+                      position - 1, "error:connect: Connection refused"));
+}
+
+// A query that ended on its own counts as made, also when Ctrl-C comes the
+// moment after: here the first connect is refused (injected by strace) and
+// the refusal is held back 1.5 s, while Ctrl-C is typed.
+TEST_F(Interrupt, AQueryThatEndedOnItsOwnCounts) {
+  REQUIRE_NETNS();
+  CONTR_REQUIRE(testutil::sh("command -v strace >/dev/null") == 0
+                    ? ""
+                    : "strace is not installed");
+  ASSERT_TRUE(lab_->ok());
+  testutil::ToolRunner tool(*lab_);
+  // The tool alone is traced (no -f): ping6's own connects stay real.
+  // LeakSanitizer cannot work under ptrace.
+  tool.launch_under(
+      "env ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null -e "
+      "trace=connect -e "
+      "inject=connect:error=ECONNREFUSED:delay_exit=1500000:when=1 ");
+  testutil::PtySession pty(tool.command());
+  ASSERT_TRUE(pty.wait_for(kProgress + "1 из 5", 30)) << pty.output();
+  pty.wait_quiet(0.3, 1.0);
+  pty.type("\x03");
+  ASSERT_TRUE(pty.wait_for(kQuestion, 5)) << pty.output();
+  pty.type("\n");
+  EXPECT_EQ(pty.wait_exit(10), 0) << testing::PrintToString(pty.output());
+  const std::vector<std::string> screen =
+      testutil::render_screen(pty.output());
+  EXPECT_EQ(sweep_messages(screen),
+            std::vector<std::string>{"error:connect: Connection refused"});
+  EXPECT_NE(std::find(screen.begin(), screen.end(),
+                      "Опрос прерван: опрошено 1 из 5 адресов."),
+            screen.end())
+      << pty.output();
+  EXPECT_EQ(summary(screen), std::vector<std::string>{});
 }
 
 // With standard error on a pipe nothing of the progress is written, and the

@@ -28,19 +28,39 @@ using testutil::SegmentNode;
 const std::string kRequest =
     "GET /get_contr_net_info HTTP/1.1\nConnection:close\n\n";
 
-// What the failing nodes print while the sweep runs, in any order.
+/// A reply without a header block, as the console shows it.
+std::string not_found(const std::string& quoted) {
+  return "Заголовок не найден.\n" + quoted;
+}
+
+std::string repeated(const std::string& text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i)
+    all += text;
+  return all;
+}
+
+// What the failing nodes print while the sweep runs, in any order. Those
+// whose quoted text begins like another's are taken away first.
 const std::vector<std::string> kSweepMessages = {
     "error:recv timeout",     // hang
     "error:recv timeout",     // keepopen
     "error:recv timeout",     // drip
     "error:reply too large",  // huge
     "error:reply too large",  // mib_plus
-    "Заголовок не найден.\n" + std::string(1024, '\n') + "...\n",  // lfflood
+    not_found(repeated("> \n", 15) + "> ...\n"),  // lfflood
+    not_found(repeated("> \n", 8) +
+              "> Обнаруженные контроллеры:\n"
+              "> 10.9.9.9 'контроллер доступен' Поддельный\tS\n"
+              "> 10.9.9.8 'контроллер доступен' Ещё-один\tS\n"),  // forged
+    not_found("> " + std::string(1024, 'd') + "\n"),              // dump1024
+    not_found("> " + std::string(1024, 'e') + "...\n"),           // dump1025
+    not_found("> a" + testutil::cyrillic(1022) + "...\n"),        // cutletter
     "error:recv failed",      // reset
-    "Заголовок не найден.\n\n",  // silent
-    "Заголовок не найден.\n?[2J?[3J192.168.1.50 255.255.255.0 1\r\n\n",
-    "Заголовок не найден.\nHTTP/1.1 200 OK\nContent-Type: text/plain; "
-    "charset=utf-8\nConnection: close\n\nx\n",  // lfonly
+    not_found("> ?[2J?[3J192.168.1.50 255.255.255.0 1\r\n"),  // noheader
+    not_found("> HTTP/1.1 200 OK\n> Content-Type: text/plain; "
+              "charset=utf-8\n> Connection: close\n> \n> x\n"),  // lfonly
+    not_found("> \n"),  // silent
 };
 const std::vector<std::string> kSweepErrors = {
     "error:connect: Connection refused\n",  // refuse
@@ -276,6 +296,72 @@ TEST_F(WholeRun, FullTmpKeepsTheEarlierPage) {
   EXPECT_EQ(tool_->browser_calls_after_a_while(), "");
 }
 
+// The page is written slowly (strace holds its fsync back 1.5 s) while
+// another process acts on /tmp as soon as the new file appears beside the
+// path: a file put at the free path is never replaced, whether the file
+// system can rename without replacing or only link; a SIGTERM waits until
+// the page has its name, then ends the run, and no temporary file is left.
+TEST_F(WholeRun, WhatHappensWhileThePageIsWritten) {
+  REQUIRE_NETNS();
+  CONTR_REQUIRE(testutil::sh("command -v strace >/dev/null") == 0
+                    ? ""
+                    : "strace is not installed");
+  ASSERT_TRUE(lab_->ok());
+  const std::string kTheirs = "theirs\n";
+  struct Case {
+    std::string what, inject, act;
+    int status;
+    std::string err, page;
+    bool browser;
+  } cases[] = {
+      {"a file put there", "",
+       "echo theirs >/tmp/p && chown 12345:12345 /tmp/p && "
+       "mv /tmp/p /tmp/disc734.html",
+       0, "Не удалось записать файл /tmp/disc734.html: File exists\n", kTheirs,
+       false},
+      {"a file put there, no rename without replacing",
+       "-e inject=renameat2:error=EINVAL ",
+       "echo theirs >/tmp/p && chown 12345:12345 /tmp/p && "
+       "mv /tmp/p /tmp/disc734.html",
+       0, "Не удалось записать файл /tmp/disc734.html: File exists\n", kTheirs,
+       false},
+      {"nothing put there, no rename without replacing",
+       "-e inject=renameat2:error=EINVAL ", "true", 0, "",
+       testutil::expected_page(""), true},
+      {"SIGTERM",
+       "",
+       "for p in /proc/[0-9]*; do case \"$(readlink $p/fd/* 2>/dev/null)\" in "
+       "*\"/tmp/$t\"*) kill -TERM ${p#/proc/};; esac; done",
+       // bash tells how its command ended.
+       128 + 15, "Terminated\n", testutil::expected_page(""), false},
+  };
+  for (const Case& c : cases) {
+    testutil::ToolRunner tool(*lab_);
+    tool.stub_ping6("PING ff02::1\\n\\n");
+    tool.launch_under(
+        "env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -e "
+        "trace=fsync,renameat2 -e inject=fsync:delay_exit=1500000 " +
+        c.inject);
+    const std::string after = tool.out_dir() + "/after";
+    // Waits (10 s at the most) for the new file beside the path, as $t.
+    const std::string watcher =
+        "{ for i in $(seq 500); do t=$(ls /tmp | grep \"^disc734[.]html[.]\"); "
+        "[ -n \"$t\" ] && break; sleep 0.02; done; " + c.act + "; } & ";
+    const testutil::ProcessResult r = tool.run(
+        "y\n", watcher + "true", "",
+        "wait; ls -A /tmp >" + after + ".ls; cat /tmp/disc734.html >" + after +
+            ".page");
+    EXPECT_EQ(r.status, c.status) << c.what;
+    EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail) << c.what;
+    EXPECT_EQ(r.err, c.err) << c.what;
+    EXPECT_EQ(testutil::read_file(after + ".page"), c.page) << c.what;
+    const std::string listing = testutil::read_file(after + ".ls");
+    EXPECT_EQ(listing.find("disc734.html."), std::string::npos)
+        << c.what << ": " << listing;
+    EXPECT_EQ(tool.browser_calls_after_a_while() != "", c.browser) << c.what;
+  }
+}
+
 TEST_F(WholeRun, RefusalAndEndOfInputWriteNothing) {
   REQUIRE_NETNS();
   ASSERT_TRUE(lab_->ok());
@@ -349,6 +435,10 @@ TEST_F(WholeRun, FailingPing6IsReported) {
        kAdapterAndAddress + kHeading + segment_node("reachable").line + "\n" +
            kTail,
        ""},
+      // No descriptors left for the pipe: the shell never starts. What
+      // standard output held (a file here, fully buffered) is kept.
+      {"out of descriptors", "ulimit -n 4", "", 1, kAdapterAndAddress,
+       "error:popen: Too many open files\n"},
   };
   for (const Case& c : cases) {
     if (c.prepare == "true")

@@ -82,4 +82,48 @@ TEST(SweepInterrupt, OtherSignalsAndTimeouts) {
   EXPECT_EQ(r.result, "0 bound clear");
 }
 
+void mark(int) {}
+
+// What SIGINT did before the sweep it does again afterwards; one that was
+// ignored (nohup, a job started with &) stays ignored all along, and a
+// Ctrl-C then neither ends a wait nor counts.
+TEST(SweepInterrupt, TheActionBeforeTheSweepIsKept) {
+  struct Case {
+    const char* what;
+    void (*before)(int);
+    const char* log;
+  } cases[] = {
+      {"default", SIG_DFL, "armed set after:same"},
+      {"ignored", SIG_IGN, "ignored clear 0 after:same"},
+      {"a handler", mark, "armed set after:same"},
+  };
+  for (const Case& c : cases) {
+    const testutil::ChildResult r = testutil::run_child("", [&c] {
+      std::string log;
+      struct sigaction action {};
+      action.sa_handler = c.before;
+      sigaction(SIGINT, &action, nullptr);
+      arm_sweep_interrupt();
+      struct sigaction now {};
+      sigaction(SIGINT, nullptr, &now);
+      log += now.sa_handler == SIG_IGN ? "ignored " : "armed ";
+      if (now.sa_handler == SIG_IGN) {
+        raise(SIGINT);
+        log += sweep_interrupted() ? "set " : "clear ";
+        QuietPipe quiet;
+        pollfd p{quiet.fds[0], POLLIN, 0};
+        log += std::to_string(poll_unless_interrupted(&p, 1, 100)) + " ";
+      } else {
+        raise(SIGINT);
+        log += sweep_interrupted() ? "set " : "clear ";
+      }
+      disarm_sweep_interrupt();
+      sigaction(SIGINT, nullptr, &now);
+      log += now.sa_handler == c.before ? "after:same" : "after:other";
+      return log;
+    });
+    EXPECT_EQ(r.result, c.log) << c.what;
+  }
+}
+
 }  // namespace

@@ -75,6 +75,23 @@ std::string reply_of_size(size_t size) {
   return reply;
 }
 
+}  // namespace
+
+std::string forged_summary() {
+  return "\n\n\n\n\n\n\n\nОбнаруженные контроллеры:\n"
+         "10.9.9.9 'контроллер доступен' Поддельный\tS\n"
+         "10.9.9.8 'контроллер доступен' Ещё-один\tS\n";
+}
+
+std::string cyrillic(size_t bytes) {
+  std::string text;
+  while (text.size() < bytes)
+    text += "Ж";
+  return text;
+}
+
+namespace {
+
 std::vector<SegmentNode> make_nodes() {
   const std::string b1024(1024, 'b');
   return {
@@ -134,8 +151,17 @@ std::vector<SegmentNode> make_nodes() {
        "192.168.1.16 'контроллер доступен' сетевые настройки не сконфигурированы",
        row5(Address::kDottedQuad, "192.168.1.16", true, kUnconfigured)},
       {"mib_plus", reply_of_size(1048577), "--mode raw", "", ""},
-      // No header block, a megabyte of line feeds: the console shows 1024.
+      // No header block, a megabyte of line feeds: the console shows 16
+      // of them, quoted.
       {"lfflood", std::string(1048576, '\n'), "--mode raw", "", ""},
+      // No header block, but line feeds, then what looks like the summary
+      // of a run: shown quoted, so that it lists nothing.
+      {"forged", forged_summary(), "--mode raw", "", ""},
+      // No header block: exactly the bytes shown, one byte more, and a cut
+      // that falls inside a letter.
+      {"dump1024", std::string(1024, 'd'), "--mode raw", "", ""},
+      {"dump1025", std::string(1025, 'e'), "--mode raw", "", ""},
+      {"cutletter", "a" + cyrillic(1024), "--mode raw", "", ""},
       {"tokens", tokens_body(), "",
        "192.168.1.70 'контроллер доступен' K7\tS7",
        row7(Address::kDottedQuad, "192.168.1.70", true, "K7", "S7")},

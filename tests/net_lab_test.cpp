@@ -92,6 +92,10 @@ TEST_F(NetLab, Replies) {
        testutil::segment_node("mib").body.substr(sizeof "HTTP/1.1 200 OK\r\n\r\n" - 1)},
       {"mib_plus", false, "unchanged"},
       {"lfflood", false, "unchanged"},
+      {"forged", false, "unchanged"},
+      {"dump1024", false, "unchanged"},
+      {"dump1025", false, "unchanged"},
+      {"cutletter", false, "unchanged"},
       {"bidi", true, testutil::segment_node("bidi").body},
       {"reset", false, "unchanged"},
   };
@@ -195,7 +199,8 @@ TEST_F(NetLab, SweepFindsEveryNodeAndTheHostItself) {
 
 TEST(Sweep, AdapterNameNeverReachesTheShellUnquoted) {
   REQUIRE_NETNS();
-  const std::string marker = "/tmp/cdt-injected-" + std::to_string(getpid());
+  const std::string markers = testutil::temp_folder();
+  const std::string marker = markers + "/injected";
   std::unordered_set<std::string> found;
   // ping6 rejects the odd name; the shell must not run the part after ;.
   testutil::Netns ns;
@@ -206,7 +211,7 @@ TEST(Sweep, AdapterNameNeverReachesTheShellUnquoted) {
   });
   EXPECT_EQ(r.result, "0");
   EXPECT_NE(access(marker.c_str(), F_OK), 0) << "the shell ran an injected command";
-  unlink(marker.c_str());
+  testutil::sh("rm -rf " + markers);
 }
 
 }  // namespace

@@ -21,8 +21,9 @@ double since(Clock::time_point start) {
 
 }  // namespace
 
-PtySession::PtySession(const std::string& shell_command) {
-  winsize size{24, 200, 0, 0};
+PtySession::PtySession(const std::string& shell_command,
+                       unsigned short columns) {
+  winsize size{24, columns, 0, 0};
   pid_ = forkpty(&master_, nullptr, nullptr, &size);
   if (pid_ == 0) {
     // exec: a shell that waited for the command would itself die of the

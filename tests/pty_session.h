@@ -14,7 +14,9 @@ namespace testutil {
 /// discipline has its defaults (echo, Ctrl-C as SIGINT, LF written as CR LF).
 class PtySession {
  public:
-  explicit PtySession(const std::string& shell_command);
+  /// `columns`: the terminal's width, as TIOCGWINSZ tells it.
+  explicit PtySession(const std::string& shell_command,
+                      unsigned short columns = 200);
   ~PtySession();
   PtySession(const PtySession&) = delete;
   PtySession& operator=(const PtySession&) = delete;

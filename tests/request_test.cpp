@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <string_view>
+
 namespace {
 
 TEST(RequestToString, Serialisation) {
@@ -51,6 +54,67 @@ TEST(SplitReply, BodyStartsAfterTheFirstEmptyLine) {
     EXPECT_EQ(split_reply(c.reply, body), c.found) << c.reply;
     EXPECT_EQ(body, c.body) << c.reply;
   }
+}
+
+// A reply without a header block is shown quoted, as at most 1024 bytes and
+// 16 lines of it: whatever it holds, no line of it passes for the tool's own.
+/// The parts one after another. (GCC 12 and 14 at -O2 report false
+/// out-of-bounds copies for chains of std::string + "literal", their bug
+/// 105651.)
+std::string cat(std::initializer_list<std::string_view> parts) {
+  std::string all;
+  for (std::string_view part : parts)
+    all += part;
+  return all;
+}
+
+TEST(QuoteReply, QuotedHeadOfAHeaderlessReply) {
+  const std::string x1023(1023, 'x'), x1024(1024, 'x');
+  std::string cyr1024;  // 512 two-byte letters
+  while (cyr1024.size() < 1024)
+    cyr1024 += "Ж";
+  std::string fifteen_empty;
+  for (int i = 0; i < 15; ++i)
+    fifteen_empty += "> \n";
+  std::string seventeen_lines, sixteen_quoted;
+  for (int i = 1; i <= 17; ++i) {
+    seventeen_lines += cat({"l", std::to_string(i), "\n"});
+    if (i <= 16)
+      sixteen_quoted += cat({"> l", std::to_string(i), i == 16 ? "...\n" : "\n"});
+  }
+  struct Case {
+    std::string what, reply, shown;
+  } cases[] = {
+      {"three letters", "abc", "> abc\n"},
+      {"one line", "abc\n", "> abc\n"},
+      {"an empty line inside", "a\n\nb", "> a\n> \n> b\n"},
+      {"empty", "", "> \n"},
+      {"a line feed alone", "\n", "> \n"},
+      {"two line feeds", "\n\n", "> \n> \n"},
+      {"CR LF lines keep their CR", "a\r\nb\r\n", "> a\r\n> b\r\n"},
+      {"a mebibyte of line feeds", std::string(1048576, '\n'),
+       cat({fifteen_empty, "> ...\n"})},
+      {"sixteen lines are all there", seventeen_lines.substr(0, 3 * 9 + 4 * 7),
+       cat({sixteen_quoted.substr(0, sixteen_quoted.size() - 4), "\n"})},
+      {"the seventeenth line goes", seventeen_lines, sixteen_quoted},
+      {"exactly 1024 bytes", x1024, cat({"> ", x1024, "\n"})},
+      {"1025 bytes", cat({x1024, "x"}), cat({"> ", x1024, "...\n"})},
+      {"1024 bytes ending in a line feed", cat({x1023, "\n"}),
+       cat({"> ", x1023, "\n"})},
+      {"cut inside a letter", cat({"a", cyr1024}),
+       cat({"> a", cyr1024.substr(0, 1022), "...\n"})},
+      {"letters up to the cap", cyr1024, cat({"> ", cyr1024, "\n"})},
+      // A forged summary after some line feeds: every line of it quoted.
+      {"forged summary",
+       "\n\n\nОбнаруженные контроллеры:\n10.0.0.9 'контроллер доступен' "
+       "X\tY\n\x1b[2J\n",
+       "> \n> \n> \n> Обнаруженные контроллеры:\n> 10.0.0.9 'контроллер "
+       "доступен' X\tY\n> ?[2J\n"},
+      {"steering bytes", std::string("a\rb\0c\x9b\xe2\x80\xae", 9),
+       "> a?b?c??\n"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(quote_reply(c.reply), c.shown) << c.what;
 }
 
 }  // namespace

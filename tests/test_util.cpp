@@ -27,14 +27,6 @@ void write_file(const std::string& path, const std::string& content) {
   out << content;
 }
 
-std::string temp_dir() {
-  char templ[] = "/tmp/cdt-test-XXXXXX";
-  const char* dir = mkdtemp(templ);
-  if (dir == nullptr)
-    throw std::runtime_error("mkdtemp failed");
-  return dir;
-}
-
 int exit_status(int raw) {
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
@@ -79,15 +71,38 @@ std::string read_file(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+std::string temp_folder() {
+  char templ[] = "/tmp/cdt-test-XXXXXX";
+  const char* dir = mkdtemp(templ);
+  if (dir == nullptr)
+    throw std::runtime_error("mkdtemp failed");
+  return dir;
+}
+
 std::string write_temp_file(const std::string& name,
                             const std::string& content) {
-  const std::string path = "/tmp/" + unique_name() + "-" + name;
+  // mkstemp: a name nobody can guess and make first (O_EXCL), since the
+  // suite runs as root in a /tmp that every user shares.
+  std::string path = "/tmp/cdt-" CONTR_NETNS_TREE "-";
+  path += name;
+  path += "-XXXXXX";
+  const int fd = mkstemp(path.data());
+  if (fd == -1)
+    throw std::runtime_error("mkstemp failed for " + path);
+  close(fd);
   write_file(path, content);
   return path;
 }
 
 std::string binary_dir() { return CONTR_BINARY_DIR; }
 std::string source_dir() { return CONTR_SOURCE_DIR; }
+
+std::string tool_path() {
+  const char* installed = getenv("CONTR_TOOL");
+  return installed != nullptr && *installed != '\0'
+             ? installed
+             : binary_dir() + "/contr_discovery";
+}
 
 std::string netns_unavailable() {
   static const std::string why = [] () -> std::string {
@@ -142,18 +157,31 @@ std::string with_private_tmp(const std::string& script) {
          " && exec 3<&- 4<&- && " + script + "'";
 }
 
-SharedCopy::SharedCopy() : dir_("/var/tmp/" + unique_name()) {
+SharedCopy::SharedCopy() {
+  // A fresh folder of ours, opened up for the user only once it is ours: a
+  // folder that someone made first under a name we chose would hand them
+  // the scripts that root then runs.
+  std::string templ = "/var/tmp/cdt-" CONTR_NETNS_TREE "-copy-XXXXXX";
+  if (mkdtemp(templ.data()) == nullptr ||
+      chmod(templ.c_str(), 0755) != 0) {
+    ADD_FAILURE() << "cannot make a folder like " << templ;
+    return;
+  }
+  dir_ = templ;
   const std::string src = source_dir(), bin = binary_dir();
-  if (sh("mkdir -p " + dir_ + "/build && cp -R " + src + "/scripts " + src +
-         "/tools " + dir_ + "/ && cp " + bin + "/contr_discovery " + bin +
+  if (sh("mkdir " + dir_ + "/build && cp -R " + src + "/scripts " + src +
+         "/tools " + dir_ + "/ && cp " + tool_path() + " " + bin +
          "/controller_sim " + dir_ + "/build/ && chmod -R a+rX " + dir_) != 0)
     ADD_FAILURE() << "cannot copy the tree to " << dir_;
 }
 
-SharedCopy::~SharedCopy() { sh("rm -rf " + dir_); }
+SharedCopy::~SharedCopy() {
+  if (!dir_.empty())
+    sh("rm -rf " + dir_);
+}
 
 ProcessResult run_process(const std::string& cmd, const std::string& input) {
-  const std::string dir = temp_dir();
+  const std::string dir = temp_folder();
   write_file(dir + "/in", input);
   ProcessResult r;
   r.status = sh("(" + cmd + ") <" + dir + "/in >" + dir + "/out 2>" + dir +
@@ -166,7 +194,7 @@ ProcessResult run_process(const std::string& cmd, const std::string& input) {
 
 ChildResult run_child(const std::string& input,
                       const std::function<std::string()>& fn) {
-  const std::string dir = temp_dir();
+  const std::string dir = temp_folder();
   write_file(dir + "/in", input);
   fflush(stdout);
   fflush(stderr);
@@ -211,7 +239,7 @@ Netns::~Netns() {
 }
 
 void Netns::ip_batch(const std::string& commands) const {
-  const std::string dir = temp_dir();
+  const std::string dir = temp_folder();
   write_file(dir + "/batch", commands);
   const int status = sh("ip -n " + name_ + " -batch " + dir + "/batch");
   sh("rm -rf " + dir);
@@ -235,7 +263,7 @@ InNetns::~InNetns() {
 }
 
 Lab::Lab(const std::string& host_line, const std::vector<std::string>& nodes)
-    : state_(temp_dir()) {
+    : state_(temp_folder()) {
   std::string config = "prefix " + unique_name() + "\n";
   config += "sim " + binary_dir() + "/controller_sim\n";
   config += "host " + host_line + "\n";
@@ -277,9 +305,13 @@ const Lab::Node& Lab::node(const std::string& name) const {
   throw std::runtime_error("no lab node " + name);
 }
 
-ToolRunner::ToolRunner(const Lab& lab)
-    : lab_(lab), out_(binary_dir() + "/" + unique_name()), stubs_(out_ + "/bin") {
-  sh("mkdir -p " + stubs_);
+ToolRunner::ToolRunner(const Lab& lab) : lab_(lab) {
+  std::string templ = binary_dir() + "/" + unique_name() + "-XXXXXX";
+  if (mkdtemp(templ.data()) == nullptr)
+    throw std::runtime_error("mkdtemp failed for " + templ);
+  out_ = templ;
+  stubs_ = out_ + "/bin";
+  sh("mkdir " + stubs_);
   std::ofstream(stubs_ + "/chromium")
       << "#!/bin/sh\n"
       << "cp /tmp/disc734.html " << out_ << "/page.html 2>/dev/null\n"
@@ -300,7 +332,7 @@ std::string ToolRunner::command(const std::string& prepare,
   // A private /tmp hides the real /tmp/disc734.html.
   return "ip netns exec " + lab_.host_ns() + " " +
          with_private_tmp(prepare + " && { PATH=" + stubs_ + ":$PATH " +
-                          binary_dir() + "/contr_discovery " + redirects +
+                          launcher_ + tool_path() + " " + redirects +
                           "; status=$?; " + after + " ; exit $status; }");
 }
 

@@ -14,6 +14,10 @@ namespace testutil {
 std::string binary_dir();
 std::string source_dir();
 
+/// The tool the end-to-end tests run: $CONTR_TOOL when set (the installed
+/// package, in its autopkgtest), else this build's.
+std::string tool_path();
+
 /// Empty when namespaces can be made here; otherwise why not.
 std::string netns_unavailable();
 
@@ -43,7 +47,12 @@ std::string unique_name();
 /// The whole content of a file (empty if it cannot be read).
 std::string read_file(const std::string& path);
 
-/// Writes `content` to a fresh file under /tmp and returns its path.
+/// A new folder under /tmp that nobody else could have made (mkdtemp),
+/// open to its owner only.
+std::string temp_folder();
+
+/// Writes `content` to a new file under /tmp with a name nobody could
+/// have taken first (mkstemp), and returns its path.
 std::string write_temp_file(const std::string& name, const std::string& content);
 
 /// Runs a shell command; returns its exit status (-1 if it did not exit).
@@ -76,7 +85,8 @@ ChildResult run_child(const std::string& input,
 /// A copy of the scripts, the tools and the built tool and simulator that
 /// an ordinary user can reach whatever the checkout's folders allow (a
 /// clone under /root is closed to others): DIR/scripts, DIR/tools and
-/// DIR/build. Removed with the object.
+/// DIR/build, DIR a fresh folder under /var/tmp (mkdtemp). Removed with the
+/// object.
 class SharedCopy {
  public:
   SharedCopy();
@@ -195,11 +205,14 @@ class ToolRunner {
   void stub_ping6_script(const std::string& script);
   /// Puts BusyBox's ping6 first on the PATH.
   void busybox_ping6();
+  /// Runs the tool under this command prefix ("strace -f ... "), which
+  /// ends with a blank.
+  void launch_under(const std::string& prefix) { launcher_ = prefix; }
   const std::string& out_dir() const { return out_; }
 
  private:
   const Lab& lab_;
-  std::string out_, stubs_;
+  std::string out_, stubs_, launcher_;
   double seconds_ = 0;
   long peak_kib_ = 0;
 };
