@@ -1,10 +1,25 @@
+# shellcheck shell=bash
+# Sourced by the project's scripts (scripts/, bench/), from the tree's top
+# folder: what they share.
+
+# A script that cannot go on says why: set -e ends it at the first failing
+# command, and this names that command in one line. Only the script's own
+# shell speaks (BASHPID): a failure inside a subshell or a command
+# substitution is told once, by the command of the script that it fails.
+set -E
+on_error() {  # STATUS LINE COMMAND
+    [ "$BASHPID" = "$$" ] || return 0
+    echo "${0##*/}: line $2: '$3' failed (status $1)" >&2
+}
+trap 'on_error $? "$LINENO" "$BASH_COMMAND"' ERR
+
 # Installs, with apt-get, the Debian packages a step needs and that are not
-# there yet. Sourced by the scripts in this folder.
+# there yet; ends the script with a message when it cannot.
 install_deps() {
     # build-essential and git: a minimal system (mmdebstrap --variant=apt)
     # has neither.
     local pkgs=(build-essential g++ cmake make libgtest-dev git iproute2 iputils-ping procps
-                man-db dpkg-dev)
+                man-db dpkg-dev shellcheck)
     case $1 in
         test) pkgs+=(util-linux chromium busybox clang libclang-rt-dev strace mmdebstrap
                      dpkg-dev debhelper devscripts lintian binutils) ;;
@@ -23,14 +38,18 @@ install_deps() {
     local sudo=()
     if [ "$(id -u)" -ne 0 ]; then
         if ! command -v sudo >/dev/null; then
-            echo "missing packages: ${missing[*]}; as root: apt-get install ${missing[*]}" >&2
-            return 1
+            echo "${0##*/}: missing packages: ${missing[*]}; as root: apt-get install ${missing[*]}" >&2
+            exit 1
         fi
         sudo=(sudo)
     fi
     echo "=== installing: ${missing[*]}"
-    "${sudo[@]}" apt-get update -qq
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    if ! "${sudo[@]}" apt-get update -qq ||
+       ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+            --no-install-recommends "${missing[@]}" >/dev/null; then
+        echo "${0##*/}: could not install ${missing[*]} with apt-get" >&2
+        exit 1
+    fi
 }
 
 # Re-runs the calling script through sudo when it is not root; without sudo
@@ -38,15 +57,48 @@ install_deps() {
 # path it had when it started (CONTR_SELF, set before any cd), so that a
 # relative start from any folder works, and the project's CONTR_* variables
 # pass sudo's reset of the environment.
+#
+# Run through sudo by the user who owns the tree, the script hands what it
+# made in the tree (build/, fuzz/out/) back to that user when it ends
+# (give_back_tree, which every script's EXIT trap calls), so that the user's
+# own builds and scripts go on in the same folders.
 become_root() {
-    [ "$(id -u)" -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        tree_root=$(pwd)
+        tree_owner=""
+        # Only to the user who started sudo: that user may act as root
+        # anyway. Another user's tree could hold links to files of the
+        # system, which chown must not hand over.
+        if [ -n "${SUDO_UID:-}" ] && [ "$(stat -c %u .)" = "$SUDO_UID" ]; then
+            tree_owner=$(stat -c %u:%g .)
+        fi
+        trap give_back_tree EXIT
+        return 0
+    fi
     if command -v sudo >/dev/null; then
-        local keep
-        keep=$(compgen -e | grep '^CONTR_' | paste -sd, -)
+        local keep="" name
+        for name in $(compgen -e); do
+            [[ $name == CONTR_* ]] && keep+=${keep:+,}$name
+        done
         exec sudo ${keep:+--preserve-env="$keep"} -- "${CONTR_SELF:?}" "$@"
     fi
-    echo "$(basename "$0"): needs root (network namespaces); run it as root" >&2
+    echo "${0##*/}: needs root (network namespaces): run it as root, or install sudo" >&2
     exit 1
+}
+
+give_back_tree() {
+    [ -n "${tree_owner:-}" ] || return 0
+    local dir
+    for dir in "$tree_root/build" "$tree_root/fuzz/out"; do
+        [ -e "$dir" ] || continue
+        find "$dir" -xdev ! -user "${tree_owner%:*}" -exec chown -h "$tree_owner" {} + ||
+            echo "${0##*/}: could not give $dir back to user ${tree_owner%:*}" >&2
+    done
+}
+
+# The value of NAME=value in a line of bench/measure ("measure: wall=...").
+meter_field() {  # NAME LINE
+    [[ $2 =~ (^|[ :])$1=([^ ]*) ]] && echo "${BASH_REMATCH[2]}"
 }
 
 # Copies the source tree to DIR: the files git tracks or would, as they are

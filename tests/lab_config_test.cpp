@@ -10,7 +10,8 @@ namespace {
 
 TEST(LabConfig, ShellTextInNodeArgumentsIsTakenLiterally) {
   REQUIRE_NETNS();
-  const std::string marker = "/tmp/" + testutil::unique_name() + "-ran";
+  const std::string markers = testutil::temp_folder();
+  const std::string marker = markers + "/ran";
   const std::string body = "$(touch " + marker + "1);touch " + marker +
                            "2 `touch " + marker + "3` | x & y > z";
   {
@@ -29,23 +30,55 @@ TEST(LabConfig, ShellTextInNodeArgumentsIsTakenLiterally) {
   }
   for (const char* n : {"1", "2", "3"})
     EXPECT_NE(access((marker + n).c_str(), F_OK), 0) << n;
+  testutil::sh("rm -rf " + markers);
+}
 
-  // Words that do not end their quotes are refused before anything starts.
-  const std::string dir = testutil::binary_dir() + "/" + testutil::unique_name();
-  const std::string config = testutil::write_temp_file(
-      "config", "prefix " + testutil::unique_name() + "\nsim " +
-                    testutil::binary_dir() +
-                    "/controller_sim\nhost eth0\n"
-                    "node open --body 'no end $(touch " + marker + "4)\n");
-  const testutil::ProcessResult r = testutil::run_process(
-      testutil::source_dir() + "/tools/lab up " + dir + " " + config,
-      "");
-  EXPECT_NE(r.status, 0);
-  EXPECT_NE(r.err.find("lab: node arguments not readable as words"),
-            std::string::npos)
-      << r.err;
-  EXPECT_NE(access((marker + "4").c_str(), F_OK), 0);
-  testutil::sh("rm -rf " + dir + " " + config);
+// A lab up that fails, wherever it fails, removes all it had built, stops
+// every simulator it had started, and says which line or node it was at.
+TEST(LabConfig, AFailedUpLeavesNothingBehind) {
+  REQUIRE_NETNS();
+  const std::string marker = testutil::unique_name();
+  const std::string dir = testutil::temp_folder();
+  const std::string ran = dir + "/ran";
+  const std::string sim = "sim " + testutil::binary_dir() + "/controller_sim\n";
+  // A simulator that starts and listens, marked so that it can be found.
+  const std::string good = "node n1 --body '" + marker + "'\n";
+  struct Case {
+    std::string what, lines, says;
+  } cases[] = {
+      {"unknown line", sim + "host eth0\n" + good + "bogus line\n",
+       "line 6: unknown config line: bogus line"},
+      {"words with an open quote",
+       sim + "host eth0\n" + good + "node open --body 'no end $(touch " +
+           ran + ")\n",
+       "line 6: node arguments not readable as words"},
+      {"a host address ip refuses", sim + "host eth0 999.1.2.3/24\n" + good,
+       "lab: building the switch and the host: "},
+      {"a simulator that does not listen",
+       sim + "host eth0\n" + good + "node n2 --mode nonesuch\n",
+       "lab: node n2: controller_sim does not listen"},
+  };
+  for (const Case& c : cases) {
+    const std::string prefix = testutil::unique_name();
+    const std::string config = testutil::write_temp_file(
+        "config", "# a comment\nprefix " + prefix + "\n" + c.lines);
+    const testutil::ProcessResult r = testutil::run_process(
+        testutil::source_dir() + "/tools/lab up " + dir + "/state " + config,
+        "");
+    EXPECT_NE(r.status, 0) << c.what;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << ": " << r.err;
+    EXPECT_EQ(testutil::sh_out("ip netns list | grep -F -- " + prefix + "-"),
+              "")
+        << c.what;
+    // "[c]dt-...": the pattern does not find the shell that runs pgrep.
+    EXPECT_EQ(testutil::sh_out("pgrep -f -- '[" + marker.substr(0, 1) + "]" +
+                               marker.substr(1) + "'"),
+              "")
+        << c.what;
+    EXPECT_NE(access(ran.c_str(), F_OK), 0) << c.what;
+    unlink(config.c_str());
+  }
+  testutil::sh("rm -rf " + dir);
 }
 
 TEST(ControllerSim, HelpListsTheModes) {

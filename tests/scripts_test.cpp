@@ -1,7 +1,13 @@
 // The scripts that ask for root re-run themselves through sudo: by the
 // absolute path they were started with (from any folder, by any relative
-// path) and with the project's CONTR_* variables kept past sudo's reset of
-// the environment. A stand-in sudo records how it was called.
+// path) and with the project's CONTR_* variables, if any, kept past sudo's
+// reset of the environment. A stand-in sudo records how it was called. And
+// what the suite makes in /tmp and /var/tmp as root is its own.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "test_util.h"
 
@@ -28,27 +34,86 @@ TEST(Scripts, ReRunThroughSudoByAbsolutePathKeepingTheVariables) {
   testutil::sh("chmod 755 " + dir + "/bin/sudo");
   // The source tree by a path relative to / (and through "..").
   const std::string relative = src.substr(1) + "/tools/../scripts/";
-  for (const std::string script : {"test", "demo", "portability"}) {
-    testutil::sh(": >" + record);
-    const testutil::ProcessResult r = testutil::run_process(
-        "cd / && setpriv --reuid=65534 --regid=65534 --clear-groups -- env -i "
-        "HOME=/ PATH=" + dir + "/bin:/usr/sbin:/usr/bin:/sbin:/bin "
-        "CONTR_REQUIRE_NETNS=1 CONTR_FUZZ_SECONDS=3 OTHER=x " +
-            relative + script + " --an-argument",
-        "");
-    EXPECT_EQ(r.status, 0) << script << r.err;
-    const std::string got = testutil::read_file(record);
-    const bool kept =
-        got.find("--preserve-env=CONTR_FUZZ_SECONDS,CONTR_REQUIRE_NETNS\n") !=
-            std::string::npos ||
-        got.find("--preserve-env=CONTR_REQUIRE_NETNS,CONTR_FUZZ_SECONDS\n") !=
-            std::string::npos;
-    EXPECT_TRUE(kept) << script << ":\n" << got;
-    EXPECT_NE(got.find("--\n" + src + "/scripts/" + script +
-                       "\n--an-argument\n"),
-              std::string::npos)
-        << script << ":\n" << got;
-    EXPECT_EQ(got.find("OTHER"), std::string::npos) << got;
+  struct Case {
+    std::string variables;
+    std::vector<std::string> preserve;  // the line that may come first
+  } cases[] = {
+      // Nothing of the project's set, as in a fresh login: no
+      // --preserve-env at all.
+      {"", {""}},
+      // In the order the shell lists its environment.
+      {"CONTR_REQUIRE_NETNS=1 CONTR_FUZZ_SECONDS=3 ",
+       {"--preserve-env=CONTR_FUZZ_SECONDS,CONTR_REQUIRE_NETNS\n",
+        "--preserve-env=CONTR_REQUIRE_NETNS,CONTR_FUZZ_SECONDS\n"}},
+  };
+  for (const Case& c : cases) {
+    for (const std::string script : {"test", "demo", "portability"}) {
+      SCOPED_TRACE(script + " with " + c.variables);
+      testutil::sh(": >" + record);
+      const testutil::ProcessResult r = testutil::run_process(
+          "cd / && setpriv --reuid=65534 --regid=65534 --clear-groups -- env "
+          "-i HOME=/ PATH=" + dir + "/bin:/usr/sbin:/usr/bin:/sbin:/bin " +
+              c.variables + "OTHER=x " + relative + script + " --an-argument",
+          "");
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(r.err, "");
+      const std::string got = testutil::read_file(record);
+      const std::string call =
+          "--\n" + src + "/scripts/" + script + "\n--an-argument\n";
+      EXPECT_TRUE(std::any_of(c.preserve.begin(), c.preserve.end(),
+                              [&](const std::string& first) {
+                                return got == first + call;
+                              }))
+          << got;
+    }
+  }
+}
+
+// The helpers that make folders and files for the suite, which runs as
+// root, never take one that another user made first under the name they
+// would use: every name the old ones would have chosen is planted, owned by
+// someone else, and stays untouched and unused.
+TEST(Scripts, HelpersNeverUseWhatAnotherUserMadeFirst) {
+  REQUIRE_ROOT();  // to plant as another user
+  // The names are this process's next few; plant them all.
+  const std::string next = testutil::unique_name();
+  const std::string stem = next.substr(0, next.rfind('-') + 1);
+  const int n = std::stoi(next.substr(next.rfind('-') + 1));
+  std::vector<std::string> planted;
+  for (int k = n + 1; k <= n + 20; ++k) {
+    const std::string name = stem + std::to_string(k);
+    for (const std::string& path : {"/var/tmp/" + name, "/tmp/" + name + "-config"})
+      planted.push_back(path);
+  }
+  for (const std::string& path : planted)
+    ASSERT_EQ(testutil::sh("setpriv --reuid=65534 --regid=65534 --clear-groups "
+                           "-- mkdir " + path),
+              0)
+        << path;
+
+  {
+    const testutil::SharedCopy copy;
+    const std::string file = testutil::write_temp_file("config", "text");
+    for (const std::string& made : {copy.dir(), file}) {
+      struct stat st {};
+      ASSERT_EQ(lstat(made.c_str(), &st), 0) << made;
+      EXPECT_EQ(st.st_uid, 0u) << made;
+      EXPECT_EQ(std::find(planted.begin(), planted.end(), made), planted.end())
+          << made;
+    }
+    EXPECT_EQ(testutil::read_file(file), "text");
+    // The copy: the user may read and run it, not change it.
+    struct stat st {};
+    ASSERT_EQ(stat(copy.dir().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    unlink(file.c_str());
+  }
+  for (const std::string& path : planted) {
+    struct stat st {};
+    EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+    EXPECT_EQ(st.st_uid, 65534u) << path;
+    EXPECT_EQ(testutil::sh_out("ls -A " + path), "") << path;
+    rmdir(path.c_str());
   }
 }
 
