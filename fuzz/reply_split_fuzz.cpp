@@ -1,9 +1,42 @@
 // The reply split finds the first CR LF CR LF and returns exactly what
-// follows it.
+// follows it. What the console shows of a reply without one is quoted text:
+// every line "> " and plain text, at most 16 lines, and no more of the reply
+// than its first 1024 bytes.
 #include <cstdlib>
 #include <string>
 
 #include "net.h"
+#include "text_check.h"
+
+namespace {
+
+void check_quoted(const std::string& reply) {
+  const std::string shown = quote_reply(reply);
+  if (!textcheck::steering_in(shown).empty())
+    abort();
+  if (shown.empty() || shown.back() != '\n')
+    abort();
+  size_t lines = 0, text = 0;
+  for (size_t start = 0; start < shown.size(); ++lines) {
+    const size_t lf = shown.find('\n', start);
+    if (shown.compare(start, 2, "> ") != 0)
+      abort();
+    text += lf - start - 2;
+    start = lf + 1;
+  }
+  if (lines == 0 || lines > kMaxDumpLines)
+    abort();
+  // Each shown byte stands for one of the reply's first 1024 (a '?' for
+  // one or more), "..." aside.
+  if (text > kMaxDumpBytes + 3)
+    abort();
+  const bool cut = shown.size() >= 4 &&
+                   shown.compare(shown.size() - 4, 4, "...\n") == 0;
+  if (reply.size() > kMaxDumpBytes && !cut)
+    abort();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   const std::string reply(reinterpret_cast<const char*>(data), size);
@@ -16,5 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     abort();
   if (!found && body != "untouched")
     abort();
+  check_quoted(reply);
   return 0;
 }

@@ -9,7 +9,9 @@
 set -E
 on_error() {  # STATUS LINE COMMAND
     [ "$BASHPID" = "$$" ] || return 0
-    echo "${0##*/}: line $2: '$3' failed (status $1)" >&2
+    local command=${3%%$'\n'*}
+    [ "$command" = "$3" ] || command+=" ..."
+    echo "${0##*/}: line $2: '$command' failed (status $1)" >&2
 }
 trap 'on_error $? "$LINENO" "$BASH_COMMAND"' ERR
 
