@@ -48,9 +48,7 @@ Trace read_trace(const std::string& log) {
 
 TEST(Demo, TheToolWritesThePageAsTheUserWhoStartedSudo) {
   REQUIRE_NETNS();
-  CONTR_REQUIRE(testutil::sh("command -v strace >/dev/null") == 0
-                    ? ""
-                    : "strace is not installed");
+  CONTR_REQUIRE(testutil::missing("strace"));
   // The tool runs as the user: from a copy that user can reach.
   const testutil::SharedCopy copy;
   const std::string bin = copy.dir() + "/build";

@@ -367,9 +367,7 @@ TEST(InterruptConnect, CtrlCWhileConnectingSaysNothingOfIt) {
 // the refusal is held back 1.5 s, while Ctrl-C is typed.
 TEST_F(Interrupt, AQueryThatEndedOnItsOwnCounts) {
   REQUIRE_NETNS();
-  CONTR_REQUIRE(testutil::sh("command -v strace >/dev/null") == 0
-                    ? ""
-                    : "strace is not installed");
+  CONTR_REQUIRE(testutil::missing("strace"));
   ASSERT_TRUE(lab_->ok());
   testutil::ToolRunner tool(*lab_);
   // The tool alone is traced (no -f): ping6's own connects stay real.

@@ -165,9 +165,7 @@ TEST_F(WholeRun, EveryKindOfNodeAtOnce) {
   // The same page in a real browser: links where the address is a dotted
   // quad, the hostile name as text. Chromium runs in an empty namespace of
   // its own, so it cannot reach any network.
-  CONTR_REQUIRE(testutil::sh("command -v chromium >/dev/null") == 0
-                    ? ""
-                    : "chromium is not installed");
+  CONTR_REQUIRE(testutil::missing("chromium"));
   testutil::Netns isolated;
   const std::string dom = testutil::sh_out(
       "ip netns exec " + isolated.name() + " env HOME=" + tool_->out_dir() +
@@ -303,9 +301,7 @@ TEST_F(WholeRun, FullTmpKeepsTheEarlierPage) {
 // the page has its name, then ends the run, and no temporary file is left.
 TEST_F(WholeRun, WhatHappensWhileThePageIsWritten) {
   REQUIRE_NETNS();
-  CONTR_REQUIRE(testutil::sh("command -v strace >/dev/null") == 0
-                    ? ""
-                    : "strace is not installed");
+  CONTR_REQUIRE(testutil::missing("strace"));
   ASSERT_TRUE(lab_->ok());
   const std::string kTheirs = "theirs\n";
   struct Case {
@@ -457,9 +453,7 @@ TEST_F(WholeRun, FailingPing6IsReported) {
 // controllers alone (12 and the computer itself).
 TEST(BusyBox, FindsTheSameControllersAsIputils) {
   REQUIRE_NETNS();
-  CONTR_REQUIRE(testutil::sh("command -v busybox >/dev/null") == 0
-                    ? ""
-                    : "busybox is not installed");
+  CONTR_REQUIRE(testutil::missing("busybox"));
   std::vector<std::string> names;
   for (const SegmentNode* n : listed_nodes())
     names.push_back(n->name);

@@ -119,6 +119,12 @@ std::string netns_unavailable() {
   return why;
 }
 
+std::string missing(const std::string& command) {
+  return sh("command -v " + command + " >/dev/null") == 0
+             ? ""
+             : command + " is not installed";
+}
+
 std::string unique_name() {
   static std::atomic<int> counter{0};
   return std::string("cdt-") + CONTR_NETNS_TREE + "-" + std::to_string(getpid()) +

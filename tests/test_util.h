@@ -33,6 +33,9 @@ std::string netns_unavailable();
     }                                                                     \
   } while (0)
 
+/// Empty when `command` is on the PATH; otherwise that it is not installed.
+std::string missing(const std::string& command);
+
 /// For tests that make network namespaces.
 #define REQUIRE_NETNS() CONTR_REQUIRE(testutil::netns_unavailable())
 /// For tests that need root for something else (giving a file away).
