@@ -230,7 +230,7 @@ std::string quote_reply(std::string_view reply) {
     if (lines + 1 == kMaxDumpLines)
       kept = kept.substr(0, from);
   }
-  // The filter turns no byte into a line feed and none of them into
+  // The filter turns no byte into a line feed and no line feed into
   // anything else, so the lines are the same before and after it.
   const std::string text = terminal_safe(kept);
   std::string quoted;
