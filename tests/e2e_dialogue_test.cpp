@@ -58,7 +58,8 @@ class Host {
     // with IPv6 (seen under load, with many tests at a time).
     EXPECT_EQ(testutil::sh("for i in $(seq 100); do ip -n " + tool_.name() +
                            " -6 addr show dev " + name +
-                           " scope link | grep -q inet6 && exit 0; "
+                           " scope link 2>/dev/null | grep -q inet6 && "
+                           "exit 0; "
                            "sleep 0.05; done; exit 1"),
               0)
         << name << " got no link-local address";

@@ -294,7 +294,7 @@ TEST_F(WholeRun, FullTmpKeepsTheEarlierPage) {
   EXPECT_EQ(tool_->browser_calls_after_a_while(), "");
 }
 
-// The page is written slowly (strace holds its fsync back 1.5 s) while
+// The page is written slowly (strace holds its fsync back 2 s) while
 // another process acts on /tmp as soon as the new file appears beside the
 // path: a file put at the free path is never replaced, whether the file
 // system can rename without replacing or only link; a SIGTERM waits until
@@ -326,8 +326,9 @@ TEST_F(WholeRun, WhatHappensWhileThePageIsWritten) {
        testutil::expected_page(""), true},
       {"SIGTERM",
        "",
-       "for p in /proc/[0-9]*; do case \"$(readlink $p/fd/* 2>/dev/null)\" in "
-       "*\"/tmp/$t\"*) kill -TERM ${p#/proc/};; esac; done",
+       // The process that holds the new file open: the tool.
+       "for f in $(find /proc/[0-9]*/fd -lname \"/tmp/$t\" 2>/dev/null); do "
+       "p=${f#/proc/}; kill -TERM ${p%%/*}; done",
        // bash tells how its command ended.
        128 + 15, "Terminated\n", testutil::expected_page(""), false},
   };
@@ -336,7 +337,7 @@ TEST_F(WholeRun, WhatHappensWhileThePageIsWritten) {
     tool.stub_ping6("PING ff02::1\\n\\n");
     tool.launch_under(
         "env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -e "
-        "trace=fsync,renameat2 -e inject=fsync:delay_exit=1500000 " +
+        "trace=fsync,renameat2 -e inject=fsync:delay_exit=2000000 " +
         c.inject);
     const std::string after = tool.out_dir() + "/after";
     // Waits (10 s at the most) for the new file beside the path, as $t.

@@ -67,7 +67,8 @@ TEST(LabConfig, AFailedUpLeavesNothingBehind) {
         "");
     EXPECT_NE(r.status, 0) << c.what;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << ": " << r.err;
-    EXPECT_EQ(testutil::sh_out("ip netns list | grep -F -- " + prefix + "-"),
+    EXPECT_EQ(testutil::sh_out("ip netns list 2>/dev/null | grep -F -- " +
+                                      prefix + "-"),
               "")
         << c.what;
     // "[c]dt-...": the pattern does not find the shell that runs pgrep.
