@@ -341,11 +341,14 @@ TEST_F(WholeRun, WhatHappensWhileThePageIsWritten) {
         c.inject);
     const std::string after = tool.out_dir() + "/after";
     // Waits (10 s at the most) for the new file beside the path, as $t.
+    // In a group of its own: a bare "&" would send the whole chain of
+    // mounts before it into the background, and the tool would start
+    // before its private /tmp is there.
     const std::string watcher =
-        "{ for i in $(seq 500); do t=$(ls /tmp | grep \"^disc734[.]html[.]\"); "
-        "[ -n \"$t\" ] && break; sleep 0.02; done; " + c.act + "; } & ";
+        "{ { for i in $(seq 500); do t=$(ls /tmp | grep \"^disc734[.]html[.]\"); "
+        "[ -n \"$t\" ] && break; sleep 0.02; done; " + c.act + "; } & }";
     const testutil::ProcessResult r = tool.run(
-        "y\n", watcher + "true", "",
+        "y\n", watcher, "",
         "wait; ls -A /tmp >" + after + ".ls; cat /tmp/disc734.html >" + after +
             ".page");
     EXPECT_EQ(r.status, c.status) << c.what;
