@@ -35,13 +35,16 @@ bool is_ipv6_text(const std::string& text) {
 
 const char* Z(const char* text) { return text; }
 
-std::string exec(const char* cmd, int* status) {
+std::string exec(const char* cmd, int* status, int* start_error) {
   std::string result;
   // The deleter runs pclose also when appending throws, so the child is
   // always reaped.
   Pipe pipe(popen(cmd, "r"));
-  if (!pipe)
-    throw popen_error(errno);
+  if (!pipe) {
+    if (start_error != nullptr)
+      *start_error = errno;
+    throw std::runtime_error("popen() failed!");
+  }
   // read(2) rather than fgets: at Ctrl-C the read returns EINTR, and fgets
   // would drop the part of a line it had already taken from the stream's
   // buffer. The read is resumed: ping6, which got the same Ctrl-C, still
@@ -125,15 +128,18 @@ bool ping6(int /*iface_index*/, const std::string& iface_name,
   // as one word that the shell never interprets.
   const std::string cmd = "ping6 -w " + std::to_string(kPingDeadlineSeconds) +
                           " -I " + shell_quote(iface_name) + " ff02::1";
-  int status = 0;
+  int status = 0, start_error = 0;
   std::string output;
   try {
-    output = exec(cmd.c_str(), &status);
-  } catch (const popen_error& e) {
+    output = exec(cmd.c_str(), &status, &start_error);
+  } catch (const std::runtime_error&) {
     // Out of descriptors or processes: no sweep at all, which an empty
-    // summary must not pass for. What stdout holds goes out first.
+    // summary must not pass for. What stdout holds goes out first. (The
+    // reason travels beside the exception, not in it: with no descriptor
+    // left, UBSan cannot check an exception object's type, as it probes
+    // memory through a pipe, and reports every use of one.)
     fflush(stdout);
-    fprintf(stderr, "error:popen: %s\n", strerror(e.error));
+    fprintf(stderr, "error:popen: %s\n", strerror(start_error));
     return false;
   }
   const size_t before = neighbours.size();

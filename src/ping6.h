@@ -1,7 +1,6 @@
 #ifndef CONTR_DISCOVERY_PING6_H_
 #define CONTR_DISCOVERY_PING6_H_
 
-#include <stdexcept>
 #include <string>
 #include <unordered_set>
 
@@ -9,18 +8,12 @@
 /// argument unchanged, so that one place can later translate or recode them.
 const char* Z(const char* text);
 
-/// What exec throws when the shell cannot be started: what() is
-/// "popen() failed!", `error` the errno that popen left.
-struct popen_error : std::runtime_error {
-  explicit popen_error(int err)
-      : std::runtime_error("popen() failed!"), error(err) {}
-  int error;
-};
-
 /// Runs `cmd` through the shell and returns everything it wrote to standard
 /// output; its wait status (from pclose) goes to `status` when given.
-/// Throws popen_error when it cannot start.
-std::string exec(const char* cmd, int* status = nullptr);
+/// Throws std::runtime_error("popen() failed!") when it cannot start, after
+/// putting popen's errno into `start_error` when given.
+std::string exec(const char* cmd, int* status = nullptr,
+                 int* start_error = nullptr);
 
 /// Quotes `word` for the shell as one single-quoted argument.
 std::string shell_quote(const std::string& word);
