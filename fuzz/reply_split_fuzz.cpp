@@ -30,8 +30,11 @@ void check_quoted(const std::string& reply) {
   // one or more), "..." aside.
   if (text > kMaxDumpBytes + 3)
     abort();
-  const bool cut = shown.size() >= 4 &&
-                   shown.compare(shown.size() - 4, 4, "...\n") == 0;
+  const auto ends_with = [&shown](const std::string& tail) {
+    return shown.size() >= tail.size() &&
+           shown.compare(shown.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  const bool cut = ends_with("...\n") || ends_with("...\r\n");
   if (reply.size() > kMaxDumpBytes && !cut)
     abort();
 }

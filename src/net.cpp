@@ -247,8 +247,15 @@ std::string quote_reply(std::string_view reply) {
       break;
     start = lf + 1;
   }
-  if (kept.size() < reply.size())
-    quoted.insert(quoted.size() - 1, "...");
+  if (kept.size() < reply.size()) {
+    // Before the last LF, or before the CR of a CR LF there: "..." between
+    // the two would leave a lone CR, which sends the cursor back over the
+    // line.
+    size_t at = quoted.size() - 1;
+    if (at > 0 && quoted[at - 1] == '\r')
+      --at;
+    quoted.insert(at, "...");
+  }
   return quoted;
 }
 

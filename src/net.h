@@ -52,7 +52,8 @@ bool split_reply(const std::string& reply, std::string& body);
 /// most kMaxDumpBytes, cut before a split letter, and at most kMaxDumpLines
 /// lines) through the terminal filter, every line quoted as "> " + line +
 /// LF, so that nothing a device sends passes for the tool's own lines.
-/// "..." stands before the last LF when anything was left out.
+/// "..." stands before the last LF (before its CR, where a CR LF ends the
+/// last line) when anything was left out.
 std::string quote_reply(std::string_view reply);
 
 /// How one query ended: answered, failed on its own (after its message), or

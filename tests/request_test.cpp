@@ -68,6 +68,13 @@ std::string cat(std::initializer_list<std::string_view> parts) {
   return all;
 }
 
+std::string repeat(std::string_view text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i)
+    all += text;
+  return all;
+}
+
 TEST(QuoteReply, QuotedHeadOfAHeaderlessReply) {
   const std::string x1023(1023, 'x'), x1024(1024, 'x');
   std::string cyr1024;  // 512 two-byte letters
@@ -92,6 +99,10 @@ TEST(QuoteReply, QuotedHeadOfAHeaderlessReply) {
       {"a line feed alone", "\n", "> \n"},
       {"two line feeds", "\n\n", "> \n> \n"},
       {"CR LF lines keep their CR", "a\r\nb\r\n", "> a\r\n> b\r\n"},
+      // "..." goes before the pair: between CR and LF it would leave a
+      // lone CR.
+      {"a cut after CR LF lines", repeat("a\r\n", 17),
+       cat({repeat("> a\r\n", 15), "> a...\r\n"})},
       {"a mebibyte of line feeds", std::string(1048576, '\n'),
        cat({fifteen_empty, "> ...\n"})},
       {"sixteen lines are all there", seventeen_lines.substr(0, 3 * 9 + 4 * 7),
