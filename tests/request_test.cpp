@@ -58,6 +58,8 @@ TEST(SplitReply, BodyStartsAfterTheFirstEmptyLine) {
 
 // A reply without a header block is shown quoted, as at most 1024 bytes and
 // 16 lines of it: whatever it holds, no line of it passes for the tool's own.
+// (The lab segment's nodes show a mebibyte of line feeds, a forged summary,
+// 1024 and 1025 bytes and a cut letter through the whole run.)
 /// The parts one after another. (GCC 12 and 14 at -O2 report false
 /// out-of-bounds copies for chains of std::string + "literal", their bug
 /// 105651.)
@@ -76,13 +78,10 @@ std::string repeat(std::string_view text, int times) {
 }
 
 TEST(QuoteReply, QuotedHeadOfAHeaderlessReply) {
-  const std::string x1023(1023, 'x'), x1024(1024, 'x');
+  const std::string x1023(1023, 'x');
   std::string cyr1024;  // 512 two-byte letters
   while (cyr1024.size() < 1024)
     cyr1024 += "Ж";
-  std::string fifteen_empty;
-  for (int i = 0; i < 15; ++i)
-    fifteen_empty += "> \n";
   std::string seventeen_lines, sixteen_quoted;
   for (int i = 1; i <= 17; ++i) {
     seventeen_lines += cat({"l", std::to_string(i), "\n"});
@@ -103,24 +102,12 @@ TEST(QuoteReply, QuotedHeadOfAHeaderlessReply) {
       // lone CR.
       {"a cut after CR LF lines", repeat("a\r\n", 17),
        cat({repeat("> a\r\n", 15), "> a...\r\n"})},
-      {"a mebibyte of line feeds", std::string(1048576, '\n'),
-       cat({fifteen_empty, "> ...\n"})},
       {"sixteen lines are all there", seventeen_lines.substr(0, 3 * 9 + 4 * 7),
        cat({sixteen_quoted.substr(0, sixteen_quoted.size() - 4), "\n"})},
       {"the seventeenth line goes", seventeen_lines, sixteen_quoted},
-      {"exactly 1024 bytes", x1024, cat({"> ", x1024, "\n"})},
-      {"1025 bytes", cat({x1024, "x"}), cat({"> ", x1024, "...\n"})},
       {"1024 bytes ending in a line feed", cat({x1023, "\n"}),
        cat({"> ", x1023, "\n"})},
-      {"cut inside a letter", cat({"a", cyr1024}),
-       cat({"> a", cyr1024.substr(0, 1022), "...\n"})},
       {"letters up to the cap", cyr1024, cat({"> ", cyr1024, "\n"})},
-      // A forged summary after some line feeds: every line of it quoted.
-      {"forged summary",
-       "\n\n\nОбнаруженные контроллеры:\n10.0.0.9 'контроллер доступен' "
-       "X\tY\n\x1b[2J\n",
-       "> \n> \n> \n> Обнаруженные контроллеры:\n> 10.0.0.9 'контроллер "
-       "доступен' X\tY\n> ?[2J\n"},
       {"steering bytes", std::string("a\rb\0c\x9b\xe2\x80\xae", 9),
        "> a?b?c??\n"},
   };
