@@ -33,13 +33,6 @@ std::string not_found(const std::string& quoted) {
   return "Заголовок не найден.\n" + quoted;
 }
 
-std::string repeated(const std::string& text, int times) {
-  std::string all;
-  for (int i = 0; i < times; ++i)
-    all += text;
-  return all;
-}
-
 // What the failing nodes print while the sweep runs, in any order. Those
 // whose quoted text begins like another's are taken away first.
 const std::vector<std::string> kSweepMessages = {
@@ -48,8 +41,8 @@ const std::vector<std::string> kSweepMessages = {
     "error:recv timeout",     // drip
     "error:reply too large",  // huge
     "error:reply too large",  // mib_plus
-    not_found(repeated("> \n", 15) + "> ...\n"),  // lfflood
-    not_found(repeated("> \n", 8) +
+    not_found(testutil::repeated("> \n", 15) + "> ...\n"),  // lfflood
+    not_found(testutil::repeated("> \n", 8) +
               "> Обнаруженные контроллеры:\n"
               "> 10.9.9.9 'контроллер доступен' Поддельный\tS\n"
               "> 10.9.9.8 'контроллер доступен' Ещё-один\tS\n"),  // forged

@@ -83,13 +83,6 @@ std::string forged_summary() {
          "10.9.9.8 'контроллер доступен' Ещё-один\tS\n";
 }
 
-std::string cyrillic(size_t bytes) {
-  std::string text;
-  while (text.size() < bytes)
-    text += "Ж";
-  return text;
-}
-
 namespace {
 
 std::vector<SegmentNode> make_nodes() {

@@ -27,8 +27,6 @@ const std::vector<SegmentNode>& segment_nodes();
 /// The reply of the segment's node "forged": eight line feeds, then the
 /// summary heading and two status lines, with no header block.
 std::string forged_summary();
-/// `bytes` bytes of the two-byte letter Ж.
-std::string cyrillic(size_t bytes);
 const SegmentNode& segment_node(const std::string& name);
 
 /// What a whole run on a segment with the computer at eth0 192.168.1.20/24

@@ -1,9 +1,9 @@
 #include "net.h"
 
-#include <gtest/gtest.h>
-
 #include <initializer_list>
 #include <string_view>
+
+#include "test_util.h"
 
 namespace {
 
@@ -70,18 +70,9 @@ std::string cat(std::initializer_list<std::string_view> parts) {
   return all;
 }
 
-std::string repeat(std::string_view text, int times) {
-  std::string all;
-  for (int i = 0; i < times; ++i)
-    all += text;
-  return all;
-}
-
 TEST(QuoteReply, QuotedHeadOfAHeaderlessReply) {
   const std::string x1023(1023, 'x');
-  std::string cyr1024;  // 512 two-byte letters
-  while (cyr1024.size() < 1024)
-    cyr1024 += "Ж";
+  const std::string cyr1024 = testutil::cyrillic(1024);  // 512 letters
   std::string seventeen_lines, sixteen_quoted;
   for (int i = 1; i <= 17; ++i) {
     seventeen_lines += cat({"l", std::to_string(i), "\n"});
@@ -100,8 +91,8 @@ TEST(QuoteReply, QuotedHeadOfAHeaderlessReply) {
       {"CR LF lines keep their CR", "a\r\nb\r\n", "> a\r\n> b\r\n"},
       // "..." goes before the pair: between CR and LF it would leave a
       // lone CR.
-      {"a cut after CR LF lines", repeat("a\r\n", 17),
-       cat({repeat("> a\r\n", 15), "> a...\r\n"})},
+      {"a cut after CR LF lines", testutil::repeated("a\r\n", 17),
+       cat({testutil::repeated("> a\r\n", 15), "> a...\r\n"})},
       {"sixteen lines are all there", seventeen_lines.substr(0, 3 * 9 + 4 * 7),
        cat({sixteen_quoted.substr(0, sixteen_quoted.size() - 4), "\n"})},
       {"the seventeenth line goes", seventeen_lines, sixteen_quoted},

@@ -66,6 +66,20 @@ const std::string kPageHead =
     "<BODY>\n"
     "<TABLE class=\"CTS\">\n";
 
+std::string repeated(std::string_view text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i)
+    all += text;
+  return all;
+}
+
+std::string cyrillic(size_t bytes) {
+  std::string text;
+  while (text.size() < bytes)
+    text += "Ж";
+  return text;
+}
+
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});

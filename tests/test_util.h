@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -46,6 +47,12 @@ std::string missing(const std::string& command);
 /// others, <pid> this test process from others, so that a cleanup removes
 /// only what its own tree's finished runs left.
 std::string unique_name();
+
+/// `text` `times` times over.
+std::string repeated(std::string_view text, int times);
+
+/// `bytes` bytes of the two-byte letter Ж.
+std::string cyrillic(size_t bytes);
 
 /// The whole content of a file (empty if it cannot be read).
 std::string read_file(const std::string& path);
