@@ -1,18 +1,24 @@
 // The reply split finds the first CR LF CR LF and returns exactly what
 // follows it. What the console shows of a reply without one is quoted text:
-// every line "> " and plain text, at most 16 lines, and no more of the reply
-// than its first 1024 bytes.
+// every line "> " and plain text without a TAB, no longer than a piece, at
+// most 16 lines, and no more of the reply than its first 1024 bytes.
 #include <cstdlib>
 #include <string>
 
 #include "net.h"
+#include "terminal.h"
 #include "text_check.h"
 
 namespace {
 
 void check_quoted(const std::string& reply) {
-  const std::string shown = quote_reply(reply);
-  if (!textcheck::steering_in(shown).empty())
+  // A piece size of every width, from the reply itself.
+  const size_t piece =
+      kMinDumpPieceBytes +
+      reply.size() % (kDumpPieceBytes - kMinDumpPieceBytes + 1);
+  const std::string shown = quote_reply(reply, piece);
+  if (!textcheck::steering_in(shown).empty() ||
+      shown.find('\t') != std::string::npos)
     abort();
   if (shown.empty() || shown.back() != '\n')
     abort();
@@ -20,6 +26,10 @@ void check_quoted(const std::string& reply) {
   for (size_t start = 0; start < shown.size(); ++lines) {
     const size_t lf = shown.find('\n', start);
     if (shown.compare(start, 2, "> ") != 0)
+      abort();
+    // At most a piece, and "..." and a CR on the last line.
+    const size_t room = piece + (lf + 1 == shown.size() ? 4 : 1);
+    if (lf - start - 2 > room)
       abort();
     text += lf - start - 2;
     start = lf + 1;

@@ -28,15 +28,6 @@ void contr_net_info_html(std::ostream& out, const contr_net_info& info);
 /// The whole page for `list`.
 std::string report_page(const std::vector<contr_net_info>& list);
 
-/// Replaces `path` with a file holding `content`, whole or not at all:
-/// refused when a symbolic link, a file of another user, something that is
-/// no regular file or a file with a second name (hard link) is there, or
-/// when something appears at a free path while the page is written
-/// (EEXIST). The content goes to a new file beside it first; the signals
-/// that end a run wait until that file is renamed or removed. False with
-/// errno set, and the earlier file untouched, otherwise.
-bool write_report_file(const char* path, const std::string& content);
-
 /// Asks whether to open the links; on "y" writes the page and starts
 /// chromium on it in the background.
 void show_html(const std::vector<contr_net_info>& list);

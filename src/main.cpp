@@ -16,6 +16,7 @@
 #include "interfaces.h"
 #include "menu.h"
 #include "net.h"
+#include "output.h"
 #include "ping6.h"
 #include "progress.h"
 
@@ -35,27 +36,47 @@ void keep_standard_descriptors_taken() {
   }
 }
 
-/// Pings the link, queries every node that answered, prints the summary and
-/// offers the page of links; returns the exit status. Ctrl-C from the
-/// ping's start to the last query ends the sweep only: what was gathered is
-/// still summed up. A ping that failed and found nothing ends the run with
-/// status 1: an empty summary would pass for a segment without controllers.
-int sweep(const std::string& iface_name, int iface_index,
-          const std::string& ip_pc, const std::string& mask_pc) {
-  arm_sweep_interrupt();
+/// The position of the operator's choice among `items`: a menu only where
+/// there is a real choice. False when the operator quit.
+bool choose(const std::string& title, const std::vector<std::string>& items,
+            int& position) {
+  position = 0;
+  if (items.size() < 2)
+    return true;
+  std::string chosen;
+  return Menu{title, items}.show(position, chosen);
+}
+
+/// What one sweep gathered.
+struct Sweep {
+  std::vector<contr_net_info> controllers;
+  std::string report;    // their status lines, each ended by LF
+  size_t addresses = 0;  // that answered the ping (at most kMaxNeighbours)
+  size_t queried = 0;    // queries that ended on their own
+};
+
+/// Pings the link and queries every node that answered; the queries' own
+/// messages are printed as they come. False when the ping failed and found
+/// nothing: an empty summary would pass for a segment without controllers.
+/// Ctrl-C from the ping's start to the last query ends the sweep only.
+bool gather(const std::string& iface_name, int iface_index,
+            const std::string& ip_pc, const std::string& mask_pc,
+            Sweep& sweep) {
   std::unordered_set<std::string> neighbours;
-  if (!ping6(iface_index, iface_name, neighbours)) {
-    disarm_sweep_interrupt();
-    return 1;
+  bool left_out = false;
+  if (!ping6(iface_index, iface_name, neighbours, &left_out))
+    return false;
+  sweep.addresses = neighbours.size();
+  if (left_out) {
+    static_assert(kMaxNeighbours == 1024, "the text names the cap");
+    std::cout << Z("Ответило больше 1024 адресов: опрашиваются первые 1024.")
+              << std::endl;
   }
 
-  std::vector<contr_net_info> controllers;
-  std::string report;
-  size_t queried = 0;  // queries that ended on their own
   for (const std::string& address : neighbours) {
     if (sweep_interrupted())
       break;
-    progress_show(static_cast<int>(queried + 1),
+    progress_show(static_cast<int>(sweep.queried + 1),
                   static_cast<int>(neighbours.size()));
     std::string body;
     const QueryEnd end =
@@ -64,7 +85,7 @@ int sweep(const std::string& iface_name, int iface_index,
     // its own counts, also when Ctrl-C came right after.
     if (end == QueryEnd::kInterrupted)
       break;
-    ++queried;
+    ++sweep.queried;
     if (end != QueryEnd::kAnswered)
       continue;
     contr_net_info info;
@@ -73,21 +94,23 @@ int sweep(const std::string& iface_name, int iface_index,
     info.read(body);
     std::string line;
     info.get_print(line);
-    report += line;
-    report += "\n";
-    controllers.push_back(info);
+    sweep.report += line;
+    sweep.report += "\n";
+    sweep.controllers.push_back(info);
   }
   progress_clear();
-  disarm_sweep_interrupt();
+  return true;
+}
 
+void print_summary(const Sweep& sweep) {
   if (sweep_interrupted()) {
     std::cout << std::endl;
-    std::cout << Z("Опрос прерван: опрошено ") << queried << Z(" из ")
-              << neighbours.size() << Z(" адресов.") << std::endl;
+    std::cout << Z("Опрос прерван: опрошено ") << sweep.queried << Z(" из ")
+              << sweep.addresses << Z(" адресов.") << std::endl;
   }
   std::cout << std::endl;
   std::cout << Z("Обнаруженные контроллеры:") << std::endl;
-  std::cout << report;
+  std::cout << sweep.report;
   std::cout << std::endl;
   std::cout << Z("Адрес FBD программирования: ")
             << Z("<ip_адрес>/get_local_file/fbd.html") << std::endl;
@@ -96,14 +119,11 @@ int sweep(const std::string& iface_name, int iface_index,
   std::cout << Z("Адрес для диспетчеризации: ") << Z("<ip_адрес>")
             << std::endl
             << std::endl;
-  show_html(controllers);
-  return 0;
+  flush_stdout();
 }
 
-}  // namespace
-
-int main() {
-  keep_standard_descriptors_taken();
+/// The whole run; its exit status.
+int run() {
   std::map<std::string, int> ifaces;
   if (!get_all_interfaces_ipv6(ifaces))
     return 0;
@@ -113,45 +133,52 @@ int main() {
     return 0;
   }
 
-  std::string iface_name = ifaces.begin()->first;
-  int iface_index = ifaces.begin()->second;
-  int position = 0;
-  std::string scratch;
-  if (ifaces.size() >= 2) {
-    Menu menu;
-    menu.title = Z("Выберете сетевой адаптер компьютера");
-    std::vector<int> indexes;  // parallel to the menu's items
-    for (const auto& [name, index] : ifaces) {
-      menu.items.push_back(name);
-      indexes.push_back(index);
-    }
-    if (!menu.show(position, scratch))
-      return 0;
-    iface_name = menu.items[position];
-    iface_index = indexes[position];
+  std::vector<std::string> names;
+  std::vector<int> indexes;  // parallel to the names
+  for (const auto& [name, index] : ifaces) {
+    names.push_back(name);
+    indexes.push_back(index);
   }
+  int position = 0;
+  if (!choose(Z("Выберете сетевой адаптер компьютера"), names, position))
+    return 0;
+  const std::string iface_name = names[position];
+  const int iface_index = indexes[position];
   printf("\n%s: %s\n\n", Z("Выбранный сетевой адаптер компьютера"),
          iface_name.c_str());
+  flush_stdout();
 
   ips_masks addresses;
   if (!get_arr_ip_mask_by_iface(iface_index, iface_name, addresses)) {
     std::cout << Z("IP-адрес адаптера не найден.") << iface_name << std::endl;
     return 0;
   }
-  position = 0;
-  if (addresses.size() >= 2) {
-    Menu menu;
-    menu.title =
-        std::string(Z("Выберите адрес для интерфейса ")) + iface_name;
-    for (const ip_mask& entry : addresses)
-      menu.items.push_back(entry.ip);
-    if (!menu.show(position, scratch))
-      return 0;
-  }
+  std::vector<std::string> ips;
+  for (const ip_mask& entry : addresses)
+    ips.push_back(entry.ip);
+  if (!choose(std::string(Z("Выберите адрес для интерфейса ")) + iface_name,
+              ips, position))
+    return 0;
   const std::string ip_pc = addresses[position].ip;
   const std::string mask_pc = addresses[position].mask;
   printf("\n%s: %s, mask: %s\n\n", Z("IP адрес сетевого адаптера компьютера"),
          ip_pc.c_str(), mask_pc.c_str());
+  flush_stdout();
 
-  return sweep(iface_name, iface_index, ip_pc, mask_pc);
+  Sweep sweep;
+  arm_sweep_interrupt();
+  const bool swept = gather(iface_name, iface_index, ip_pc, mask_pc, sweep);
+  disarm_sweep_interrupt();
+  if (!swept)
+    return 1;
+  print_summary(sweep);
+  show_html(sweep.controllers);
+  return 0;
+}
+
+}  // namespace
+
+int main() {
+  keep_standard_descriptors_taken();
+  return finish_stdout(run());
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "output.h"
 #include "ping6.h"
 
 namespace {
@@ -28,7 +29,7 @@ bool Menu::show(int& index, std::string& chosen) const {
     for (int i = 0; i < count; ++i)
       printf("%d: %s\n", i + 1, items[i].c_str());
     printf("%s %d. q - %s: ", Z("Введите число от 1 to"), count, Z("выход"));
-    fflush(stdout);
+    flush_stdout();
 
     char line[kMenuLineBytes];
     if (fgets(line, sizeof line, stdin) == nullptr)

@@ -12,9 +12,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 
 #include "interrupt.h"
+#include "output.h"
 #include "ping6.h"
 #include "progress.h"
 #include "terminal.h"
@@ -103,6 +103,7 @@ void report_error(const char* what) {
 void report_partial(const char* text) {
   progress_clear();
   fputs(text, stdout);
+  flush_stdout();
   progress_after_partial_line();
 }
 
@@ -110,15 +111,6 @@ void report_partial(const char* text) {
 /// Ctrl-C cut short (-1 without a message) from one that failed.
 int connect_link_local(const char* address, const char* iface_name,
                        bool& interrupted) {
-  // Non-blocking only while connecting, so that the attempt can be bounded;
-  // CLOEXEC keeps it out of the chromium child.
-  unique_fd fd(socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                      IPPROTO_TCP));
-  if (fd.get() == -1) {
-    report_error(Z("dc_connect:невозможно создать сокет connect"));
-    return -1;
-  }
-
   sockaddr_in6 dest;
   memset(&dest, 0, sizeof dest);
   dest.sin6_family = AF_INET6;
@@ -136,12 +128,31 @@ int connect_link_local(const char* address, const char* iface_name,
   if (parsed == 0) {
     progress_clear();
     printf("ip address=%s\n", address);
-    fflush(stdout);
+    flush_stdout();
     // inet_pton leaves errno alone here; without this perror would append
     // the text of whatever failed last, somewhere else.
     errno = EINVAL;
     report_error(Z("web_connect_not_wait:Ошибка: второй параметр не содержит "
              "корректного IP-адреса"));
+    return -1;
+  }
+
+  // Only the link is asked. A device can forge echo replies from any
+  // address, and ping6 prints those without a zone: connecting to one
+  // would go out through another adapter (an office network, a VPN) from
+  // another of this computer's addresses, to a host the device chose.
+  if (!IN6_IS_ADDR_LINKLOCAL(&dest.sin6_addr)) {
+    progress_clear();
+    fprintf(stderr, "error:connect: not a link-local address: %s\n", address);
+    return -1;
+  }
+
+  // Non-blocking only while connecting, so that the attempt can be bounded;
+  // CLOEXEC keeps it out of the chromium child.
+  unique_fd fd(socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                      IPPROTO_TCP));
+  if (fd.get() == -1) {
+    report_error(Z("dc_connect:невозможно создать сокет connect"));
     return -1;
   }
 
@@ -219,46 +230,6 @@ bool split_reply(const std::string& reply, std::string& body) {
   return true;
 }
 
-std::string quote_reply(std::string_view reply) {
-  std::string_view kept = reply.substr(0, utf8_head_size(reply, kMaxDumpBytes));
-  size_t from = 0;
-  for (size_t lines = 0; lines < kMaxDumpLines; ++lines) {
-    const size_t lf = kept.find('\n', from);
-    if (lf == std::string_view::npos)
-      break;
-    from = lf + 1;
-    if (lines + 1 == kMaxDumpLines)
-      kept = kept.substr(0, from);
-  }
-  // The filter turns no byte into a line feed and no line feed into
-  // anything else, so the lines are the same before and after it.
-  const std::string text = terminal_safe(kept);
-  std::string quoted;
-  for (size_t start = 0;;) {
-    const size_t lf = text.find('\n', start);
-    const size_t end = lf == std::string::npos ? text.size() : lf;
-    // What follows the last line end is no line, unless it is all there is.
-    if (lf == std::string::npos && end == start && start != 0)
-      break;
-    quoted += "> ";
-    quoted.append(text, start, end - start);
-    quoted += '\n';
-    if (lf == std::string::npos)
-      break;
-    start = lf + 1;
-  }
-  if (kept.size() < reply.size()) {
-    // Before the last LF, or before the CR of a CR LF there: "..." between
-    // the two would leave a lone CR, which sends the cursor back over the
-    // line.
-    size_t at = quoted.size() - 1;
-    if (at > 0 && quoted[at - 1] == '\r')
-      --at;
-    quoted.insert(at, "...");
-  }
-  return quoted;
-}
-
 QueryEnd query_contr_net_info(const char* address, const char* iface_name,
                               std::string& body) {
   bool interrupted = false;
@@ -298,14 +269,10 @@ QueryEnd query_contr_net_info(const char* address, const char* iface_name,
 
   if (split_reply(reply, body))
     return QueryEnd::kAnswered;
-  progress_clear();
   // Whatever the device sent goes to the operator's terminal as quoted
   // text only, and only its head: a megabyte of line feeds would scroll
   // the message away, and unquoted lines could pass for the summary.
-  const std::string shown = Z("Заголовок не найден.") + std::string("\n") +
-                            quote_reply(reply);
-  fwrite(shown.data(), 1, shown.size(), stdout);
-  fflush(stdout);
+  show_headerless_reply(reply);
   return QueryEnd::kFailed;
 }
 

@@ -2,7 +2,6 @@
 #define CONTR_DISCOVERY_NET_H_
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 struct Header {
@@ -24,7 +23,8 @@ std::string Request_to_string(const Request& request);
 
 /// Opens a TCP connection to `[address%iface_name]:1100` and returns the
 /// descriptor (owned by the caller), or -1 after a message on standard error.
-/// Gives up after 2 seconds. `iface_index`, `port` and `proto` are unused.
+/// Gives up after 2 seconds. Only a link-local address (fe80::/10) is
+/// connected to. `iface_index`, `port` and `proto` are unused.
 int connect_ipv6(const char* address, int iface_index, const char* iface_name,
                  unsigned short port, int proto);
 
@@ -39,22 +39,9 @@ long crs_send(int fd, const void* data, unsigned long len, int unused);
 inline constexpr int kConnectTimeoutMs = 2000;
 inline constexpr int kExchangeTimeoutMs = 5000;
 inline constexpr size_t kMaxReplyBytes = 1048576;
-/// Of a reply without a header block, the most bytes and lines shown on the
-/// console.
-inline constexpr size_t kMaxDumpBytes = 1024;
-inline constexpr size_t kMaxDumpLines = 16;
-
 /// Splits a whole reply at its first CR LF CR LF: true and everything after
 /// it in `body`, or false and `body` untouched.
 bool split_reply(const std::string& reply, std::string& body);
-
-/// What the console shows of a reply without a header block: its head (at
-/// most kMaxDumpBytes, cut before a split letter, and at most kMaxDumpLines
-/// lines) through the terminal filter, every line quoted as "> " + line +
-/// LF, so that nothing a device sends passes for the tool's own lines.
-/// "..." stands before the last LF (before its CR, where a CR LF ends the
-/// last line) when anything was left out.
-std::string quote_reply(std::string_view reply);
 
 /// How one query ended: answered, failed on its own (after its message), or
 /// cut short by Ctrl-C (without one).

@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "interrupt.h"
+#include "output.h"
 
 namespace {
 
@@ -20,24 +21,33 @@ namespace {
 // that are joined again.
 constexpr int kExecReadBytes = 128;
 
+// ping6 prints lines of about 80 bytes; one far longer is none of its
+// answers, and keeping it would let the output grow the line without end.
+constexpr size_t kMaxPingLineBytes = 512;
+
 struct PcloseDeleter {
   void operator()(FILE* f) const { pclose(f); }
 };
 using Pipe = std::unique_ptr<FILE, PcloseDeleter>;
 
-bool is_ipv6_text(const std::string& text) {
+/// fe80::/10: the answers to a link-local multicast ping come from there.
+/// Anything else in ping6's output is a forged reply, an error report or an
+/// odd line, and must not become an address that is connected to.
+bool is_link_local_text(const std::string& text) {
   in6_addr addr;
   return text.find('\0') == std::string::npos &&
-         inet_pton(AF_INET6, text.c_str(), &addr) == 1;
+         inet_pton(AF_INET6, text.c_str(), &addr) == 1 &&
+         IN6_IS_ADDR_LINKLOCAL(&addr);
 }
 
 }  // namespace
 
 const char* Z(const char* text) { return text; }
 
-std::string exec(const char* cmd, int* status, int* start_error) {
-  std::string result;
-  // The deleter runs pclose also when appending throws, so the child is
+void exec_each(const char* cmd,
+               const std::function<void(std::string_view)>& take,
+               int* status, int* start_error) {
+  // The deleter runs pclose also when `take` throws, so the child is
   // always reaped.
   Pipe pipe(popen(cmd, "r"));
   if (!pipe) {
@@ -53,13 +63,20 @@ std::string exec(const char* cmd, int* status, int* start_error) {
   for (;;) {
     const ssize_t n = read(fileno(pipe.get()), buffer, sizeof buffer);
     if (n > 0)
-      result.append(buffer, static_cast<size_t>(n));
+      take(std::string_view(buffer, static_cast<size_t>(n)));
     else if (n == 0 || errno != EINTR)
       break;
   }
   const int raw = pclose(pipe.release());
   if (status != nullptr)
     *status = raw;
+}
+
+std::string exec(const char* cmd, int* status, int* start_error) {
+  std::string result;
+  exec_each(
+      cmd, [&result](std::string_view piece) { result += piece; }, status,
+      start_error);
   return result;
 }
 
@@ -75,39 +92,69 @@ std::string shell_quote(const std::string& word) {
   return quoted;
 }
 
-void parse_ping_output(const std::string& output,
-                       std::unordered_set<std::string>& neighbours) {
-  size_t start = 0;
-  while (start < output.size()) {
-    size_t end = output.find('\n', start);
-    if (end == std::string::npos)
-      end = output.size();
-    const std::string line = output.substr(start, end - start);
-    start = end + 1;
-    if (line.empty())
-      break;  // the statistics follow the first empty line
-
-    std::istringstream words(line);
-    std::string word[4];
-    for (std::string& w : word)
-      words >> w;
-    if (word[0] == "PING")
-      continue;
-    std::string address;
-    const size_t zone = word[3].find('%');
-    if (zone != std::string::npos) {
-      address = word[3].substr(0, zone);
-    } else {
-      // BusyBox prints the address without a zone but with the colon.
-      address = word[3];
-      if (!address.empty() && address.back() == ':')
-        address.pop_back();
+void PingOutputParser::feed(std::string_view output) {
+  while (!output.empty() && !ended_) {
+    const size_t lf = output.find('\n');
+    const std::string_view piece = output.substr(0, lf);
+    if (!overlong_ && line_.size() + piece.size() > kMaxPingLineBytes) {
+      overlong_ = true;
+      line_.clear();
     }
-    // Error reports and odd lines must not put a word into the set that a
-    // connection attempt would then choke on.
-    if (is_ipv6_text(address))
-      neighbours.insert(address);
+    if (!overlong_)
+      line_.append(piece);
+    if (lf == std::string_view::npos)
+      return;
+    if (!overlong_)
+      take_line(line_);
+    line_.clear();
+    overlong_ = false;
+    output.remove_prefix(lf + 1);
   }
+}
+
+void PingOutputParser::finish() {
+  if (!ended_ && !overlong_ && !line_.empty())
+    take_line(line_);
+  line_.clear();
+  ended_ = true;
+}
+
+void PingOutputParser::take_line(std::string_view line) {
+  if (line.empty()) {
+    ended_ = true;  // the statistics follow the first empty line
+    return;
+  }
+  std::istringstream words{std::string(line)};
+  std::string word[4];
+  for (std::string& w : word)
+    words >> w;
+  if (word[0] == "PING")
+    return;
+  std::string address;
+  const size_t zone = word[3].find('%');
+  if (zone != std::string::npos) {
+    address = word[3].substr(0, zone);
+  } else {
+    // BusyBox prints the address without a zone but with the colon.
+    address = word[3];
+    if (!address.empty() && address.back() == ':')
+      address.pop_back();
+  }
+  if (!is_link_local_text(address) || neighbours_.count(address) != 0)
+    return;
+  if (neighbours_.size() >= kMaxNeighbours) {
+    left_out_ = true;
+    return;
+  }
+  neighbours_.insert(address);
+}
+
+bool parse_ping_output(const std::string& output,
+                       std::unordered_set<std::string>& neighbours) {
+  PingOutputParser parser(neighbours);
+  parser.feed(output);
+  parser.finish();
+  return parser.left_out();
 }
 
 std::string ping_failure(int status, bool found_any) {
@@ -123,27 +170,33 @@ std::string ping_failure(int status, bool found_any) {
 }
 
 bool ping6(int /*iface_index*/, const std::string& iface_name,
-           std::unordered_set<std::string>& neighbours) {
+           std::unordered_set<std::string>& neighbours, bool* left_out) {
   // An interface name may hold ; $ ( ) and the like: it must reach ping6
   // as one word that the shell never interprets.
   const std::string cmd = "ping6 -w " + std::to_string(kPingDeadlineSeconds) +
                           " -I " + shell_quote(iface_name) + " ff02::1";
   int status = 0, start_error = 0;
-  std::string output;
+  const size_t before = neighbours.size();
+  // Parsed as it arrives: a flood of answers costs no memory, and the
+  // pipe is read to its end, so that ping6 is never left blocked on it.
+  PingOutputParser parser(neighbours);
   try {
-    output = exec(cmd.c_str(), &status, &start_error);
+    exec_each(
+        cmd.c_str(), [&parser](std::string_view piece) { parser.feed(piece); },
+        &status, &start_error);
   } catch (const std::runtime_error&) {
     // Out of descriptors or processes: no sweep at all, which an empty
     // summary must not pass for. What stdout holds goes out first. (The
     // reason travels beside the exception, not in it: with no descriptor
     // left, UBSan cannot check an exception object's type, as it probes
     // memory through a pipe, and reports every use of one.)
-    fflush(stdout);
+    flush_stdout();
     fprintf(stderr, "error:popen: %s\n", strerror(start_error));
     return false;
   }
-  const size_t before = neighbours.size();
-  parse_ping_output(output, neighbours);
+  parser.finish();
+  if (left_out != nullptr)
+    *left_out = parser.left_out();
   // At Ctrl-C ping6 ends as it likes; the operator knows why it stopped.
   const std::string failure =
       sweep_interrupted() ? "" : ping_failure(status, neighbours.size() > before);

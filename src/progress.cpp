@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "output.h"
 #include "ping6.h"
 #include "terminal.h"
 
@@ -28,7 +29,7 @@ void write_stderr(const std::string& text) {
   // A perror that follows must still name its own failure.
   const int saved = errno;
   // Standard output may hold text that belongs on the screen before ours.
-  fflush(stdout);
+  flush_stdout();
   fwrite(text.data(), 1, text.size(), stderr);
   fflush(stderr);
   errno = saved;
@@ -46,12 +47,14 @@ void progress_show(int position, int total) {
   line += Z(" (Ctrl-C — итог по опрошенным)");
   // A text as wide as the terminal wraps, and the CR of the next update
   // goes back to the start of the second row only, leaving the first one
-  // behind: the text stays a column short of the width, read anew at each
-  // update as the window may have been resized.
+  // behind. So the text stays three columns short of the width: two for
+  // the "^C" that the terminal echoes right after it at Ctrl-C, and one
+  // for the cursor, which must stay on the row. The width is read anew at
+  // each update, as the window may have been resized.
   const int saved = errno;
   winsize size{};
   if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-    line.resize(utf8_prefix_chars(line, size.ws_col - 1u));
+    line.resize(utf8_prefix_chars(line, size.ws_col > 3 ? size.ws_col - 3u : 0));
   errno = saved;
 
   std::string text;

@@ -8,10 +8,11 @@
 /// What a device sent, made harmless for a terminal. Only well-formed UTF-8
 /// passes: a byte that does not start a well-formed sequence becomes one
 /// '?', and so does each of these characters: a C0 control other than TAB
-/// and LF (a CR right before an LF is kept), DEL, U+0080..U+009F, and the
-/// bidirectional and line-separating format characters (U+061C, U+200E,
-/// U+200F, U+2028, U+2029, U+202A..U+202E, U+2066..U+2069). Everything
-/// else, Cyrillic among it, passes unchanged.
+/// and LF (a CR right before an LF is kept), DEL, U+0080..U+009F, every
+/// format character (general category Cf, the bidirectional controls among
+/// them), U+2028 and U+2029, the space separators other than U+0020, and
+/// the fillers that show as blanks (U+115F, U+1160, U+2800, U+3164,
+/// U+FFA0). Everything else, Cyrillic among it, passes unchanged.
 std::string terminal_safe(std::string_view text);
 
 /// How many leading bytes of `text` to keep so that at most `max` remain:
@@ -22,5 +23,34 @@ size_t utf8_head_size(std::string_view text, size_t max);
 /// How many leading bytes of `text` (well-formed UTF-8) hold its first
 /// `chars` characters: the cut never falls inside a sequence.
 size_t utf8_prefix_chars(std::string_view text, size_t chars);
+
+/// Of a reply without a header block, the most bytes and line ends taken
+/// for the console, and the most quoted lines shown.
+inline constexpr size_t kMaxDumpBytes = 1024;
+inline constexpr size_t kMaxDumpLines = 16;
+/// The longest piece of a line in one quoted line, and the shortest that a
+/// narrow terminal makes it.
+inline constexpr size_t kDumpPieceBytes = 64;
+inline constexpr size_t kMinDumpPieceBytes = 8;
+
+/// What the console shows of a reply without a header block, so that
+/// nothing a device sends passes for the tool's own lines: its head (at
+/// most kMaxDumpBytes, cut before a split letter, and at most
+/// kMaxDumpLines line ends) through the terminal filter, TAB as '?' too;
+/// each line cut into pieces of at most `piece_bytes` bytes (never inside
+/// a letter; the CR of a CR LF stays with the last piece and does not
+/// count), each piece quoted as "> " + piece + LF, at most kMaxDumpLines
+/// of them. "..." stands before the last LF (before its CR, where a CR LF
+/// ends it) when anything was left out.
+std::string quote_reply(std::string_view reply,
+                        size_t piece_bytes = kDumpPieceBytes);
+
+/// The piece size for standard output: kDumpPieceBytes, or on a terminal
+/// narrower than that allows its width less five columns ("> " and "..."),
+/// but at least kMinDumpPieceBytes.
+size_t dump_piece_bytes();
+
+/// Prints "Заголовок не найден." and the quoted reply on standard output.
+void show_headerless_reply(std::string_view reply);
 
 #endif  // CONTR_DISCOVERY_TERMINAL_H_

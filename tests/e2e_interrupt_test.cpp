@@ -122,8 +122,9 @@ std::vector<std::string> progress_texts(const std::string& out) {
 
 // The whole sweep on terminals of two widths: every progress text is
 // replaced or erased before any other byte, none is wider than the
-// terminal less one column (so none wraps and leaves a row behind), and the
-// final screen holds every message on a line of its own.
+// terminal less three columns (so neither it nor the echo of a Ctrl-C
+// after it wraps and leaves a row behind), and the final screen holds
+// every message on a line of its own.
 TEST_F(Interrupt, ProgressIsShownAndLeavesNoTrace) {
   REQUIRE_NETNS();
   ASSERT_TRUE(lab_->ok());
@@ -132,7 +133,7 @@ TEST_F(Interrupt, ProgressIsShownAndLeavesNoTrace) {
     std::string tail;  // of each progress text, after "K из 5"
   } widths[] = {
       {200, " (Ctrl-C — итог по опрошенным)"},
-      {40, " (Ctrl-C — итог по о"},  // 39 characters in all
+      {40, " (Ctrl-C — итог по"},  // 37 characters in all
   };
   for (const Width& w : widths) {
     const unsigned short columns = w.columns;
@@ -193,14 +194,16 @@ TEST_F(Interrupt, NoProgressIntoAFile) {
             sorted({kC1, kC2}));
 }
 
-// Ctrl-C while a silent node holds the sweep: the query is abandoned
-// without a message, nothing further is queried, and what was gathered is
-// summed up at once.
+// Ctrl-C while a silent node holds the sweep, on a terminal of 40
+// columns: the query is abandoned without a message, nothing further is
+// queried, and what was gathered is summed up at once. The "^C" that the
+// terminal echoes after the progress text stays on its row and goes with
+// it.
 TEST_F(Interrupt, CtrlCDuringAStalledQueryKeepsWhatWasFound) {
   REQUIRE_NETNS();
   ASSERT_TRUE(lab_->ok());
   testutil::ToolRunner tool(*lab_);
-  testutil::PtySession pty(tool.command());
+  testutil::PtySession pty(tool.command(), 40);
   ASSERT_TRUE(pty.wait_for(kProgress, 30)) << pty.output();
   // A progress text that stays for a second shows a silent node in
   // flight; wait for the last one, so that controllers were asked before.
@@ -248,7 +251,7 @@ TEST_F(Interrupt, CtrlCDuringAStalledQueryKeepsWhatWasFound) {
                 line == "error:recv timeout")
         << line;
   EXPECT_LE(sweep_messages(screen).size(), static_cast<size_t>(position - 1));
-  for (const std::string& line : screen)
+  for (const std::string& line : testutil::render_screen(pty.output(), 40))
     EXPECT_EQ(line.find("Опрос узлов"), std::string::npos) << line;
   expect_tail(screen, "");
 }

@@ -9,47 +9,6 @@ namespace testutil {
 
 namespace {
 
-// A small model of the page's cells, independent of the page writer.
-std::string cell(const std::string& text) { return "<TD>" + text + "</TD>"; }
-
-std::string link(const std::string& url) {
-  return cell("<a href='http://" + url + "'>" + url + "</a>");
-}
-
-std::string availability(bool available) {
-  return cell(available ? "Контроллер доступен." : "Нет доступа к контр.");
-}
-
-// Only an address that is a dotted quad gets links; any other shows the
-// same texts in plain cells.
-enum class Address { kDottedQuad, kText };
-
-std::string url_cell(Address address, const std::string& url) {
-  return address == Address::kDottedQuad ? link(url) : cell(url);
-}
-
-std::string first_cells(Address address, const std::string& ip, bool available) {
-  return cell(ip) + availability(available) +
-         url_cell(address, ip + "/get_local_file/fbd.html") +
-         url_cell(address, ip + "/get_local_file/mal.html");
-}
-
-/// The row of a controller whose settings agree: 7 cells.
-std::string row7(Address address, const std::string& ip, bool available,
-                 const std::string& name, const std::string& systems) {
-  return first_cells(address, ip, available) + url_cell(address, ip) +
-         cell(name) + cell(systems);
-}
-
-/// The row that ends in a note on the settings: 5 cells.
-std::string row5(Address address, const std::string& ip, bool available,
-                 const std::string& note) {
-  return first_cells(address, ip, available) + cell(note);
-}
-
-const std::string kUnconfigured = " сетевые настройки не сконфигурированы";
-const std::string kDiffers = " Ошибка: настроенный адрес не совпадает с реальным.";
-
 std::string bytes(const char* text, size_t size) { return std::string(text, size); }
 #define BYTES(literal) bytes(literal, sizeof literal - 1)
 
@@ -74,16 +33,6 @@ std::string reply_of_size(size_t size) {
   reply.resize(size, ' ');
   return reply;
 }
-
-}  // namespace
-
-std::string forged_summary() {
-  return "\n\n\n\n\n\n\n\nОбнаруженные контроллеры:\n"
-         "10.9.9.9 'контроллер доступен' Поддельный\tS\n"
-         "10.9.9.8 'контроллер доступен' Ещё-один\tS\n";
-}
-
-namespace {
 
 std::vector<SegmentNode> make_nodes() {
   const std::string b1024(1024, 'b');
@@ -144,17 +93,6 @@ std::vector<SegmentNode> make_nodes() {
        "192.168.1.16 'контроллер доступен' сетевые настройки не сконфигурированы",
        row5(Address::kDottedQuad, "192.168.1.16", true, kUnconfigured)},
       {"mib_plus", reply_of_size(1048577), "--mode raw", "", ""},
-      // No header block, a megabyte of line feeds: the console shows 16
-      // of them, quoted.
-      {"lfflood", std::string(1048576, '\n'), "--mode raw", "", ""},
-      // No header block, but line feeds, then what looks like the summary
-      // of a run: shown quoted, so that it lists nothing.
-      {"forged", forged_summary(), "--mode raw", "", ""},
-      // No header block: exactly the bytes shown, one byte more, and a cut
-      // that falls inside a letter.
-      {"dump1024", std::string(1024, 'd'), "--mode raw", "", ""},
-      {"dump1025", std::string(1025, 'e'), "--mode raw", "", ""},
-      {"cutletter", "a" + cyrillic(1024), "--mode raw", "", ""},
       {"tokens", tokens_body(), "",
        "192.168.1.70 'контроллер доступен' K7\tS7",
        row7(Address::kDottedQuad, "192.168.1.70", true, "K7", "S7")},
@@ -210,15 +148,6 @@ const SegmentNode& segment_node(const std::string& name) {
     if (n.name == name)
       return n;
   throw std::runtime_error("no segment node " + name);
-}
-
-std::string expected_page(const std::string& rows) {
-  return kPageHead + "<thead><TR><TD>IP адрес</TD><TD>Доступность по сети</TD>"
-                        "<TD>Адрес FBD программирования</TD>"
-                        "<TD>Адрес для доступа к меню</TD>"
-                        "<TD>Адрес для диспетчеризации</TD>"
-                        "<TD>Имя контроллера</TD><TD>Системы</TD></TR></thead>\n" +
-         rows + "\n</TABLE>\n</BODY>\n</HTML>\n";
 }
 
 SegmentLab::SegmentLab(const std::vector<std::string>& only) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "page_model.h"
 #include "test_util.h"
 
 namespace testutil {
@@ -24,9 +25,6 @@ struct SegmentNode {
 /// replies, and nodes that refuse, drop, stall, flood or reset.
 const std::vector<SegmentNode>& segment_nodes();
 
-/// The reply of the segment's node "forged": eight line feeds, then the
-/// summary heading and two status lines, with no header block.
-std::string forged_summary();
 const SegmentNode& segment_node(const std::string& name);
 
 /// What a whole run on a segment with the computer at eth0 192.168.1.20/24
@@ -38,9 +36,6 @@ extern const std::string kHeading;
 extern const std::string kTail;
 /// The page question, the run's last text.
 extern const std::string kQuestion;
-
-/// The literal page around `rows` (each "<TR>...</TR>\n").
-std::string expected_page(const std::string& rows);
 
 /// The segment, or the part of it named in `only`, built as a lab.
 class SegmentLab {

@@ -91,11 +91,6 @@ TEST_F(NetLab, Replies) {
       {"mib", true,
        testutil::segment_node("mib").body.substr(sizeof "HTTP/1.1 200 OK\r\n\r\n" - 1)},
       {"mib_plus", false, "unchanged"},
-      {"lfflood", false, "unchanged"},
-      {"forged", false, "unchanged"},
-      {"dump1024", false, "unchanged"},
-      {"dump1025", false, "unchanged"},
-      {"cutletter", false, "unchanged"},
       {"bidi", true, testutil::segment_node("bidi").body},
       {"reset", false, "unchanged"},
   };
@@ -170,6 +165,13 @@ TEST_F(NetLab, AddressesThatCannotBeConnected) {
        "IP-адреса: Invalid argument\n"},
       // Unknown adapter: scope 0, which a link-local destination rejects.
       {good, "nosuch0", "", "error:connect: Invalid argument\n"},
+      // Off the link: refused before any socket is made.
+      {"2001:db8:77::5", "eth0", "",
+       "error:connect: not a link-local address: 2001:db8:77::5\n"},
+      {"fd00::1", "eth0", "", "error:connect: not a link-local address: fd00::1\n"},
+      {"::1", "eth0", "", "error:connect: not a link-local address: ::1\n"},
+      {"ff02::1", "eth0", "", "error:connect: not a link-local address: ff02::1\n"},
+      {"fec0::1", "eth0", "", "error:connect: not a link-local address: fec0::1\n"},
   };
   testutil::InNetns in(lab_->host_ns());
   for (const Case& c : cases) {

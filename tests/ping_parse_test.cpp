@@ -20,6 +20,12 @@ Set parsed(const std::string& output,
 }
 
 TEST(PingParse, Lines) {
+  // Built by appending: GCC 12 and 14 at -O2 report a false out-of-bounds
+  // copy for string(n, c) + "literal" (their bug 105651).
+  std::string overlong_first(600, 'x'), overlong_last = "64 bytes from fe80::3%eth0: x";
+  overlong_first += " from fe80::1%eth0: x\n64 bytes from fe80::2%e: x\n";
+  overlong_last.append(600, ' ');
+  overlong_last += "\n";
   const std::string heading =
       "PING ff02::1(ff02::1) from :: eth0: 56 data bytes\n";
   struct Case {
@@ -58,8 +64,8 @@ TEST(PingParse, Lines) {
        "64 bytes from fe80::2: seq=0 ttl=64 time=0.2 ms (DUP!)\n"
        "64 bytes from fe80::7051:2aff:fe73:5a78: seq=1 ttl=64 time=0.1 ms\n"
        "64 bytes from fe80::2: seq=1 ttl=64 time=0.2 ms (DUP!)\n"
-       "64 bytes from 2001:db8::: seq=1 ttl=64 time=0.2 ms (DUP!)\n",
-       {"fe80::7051:2aff:fe73:5a78", "fe80::2", "2001:db8::"}},
+       "64 bytes from fe80::: seq=1 ttl=64 time=0.2 ms (DUP!)\n",
+       {"fe80::7051:2aff:fe73:5a78", "fe80::2", "fe80::"}},
       // Only one colon goes; what is left must be an address itself.
       {"64 bytes from fe80::3:: seq=0\n64 bytes from fe80::4:::: seq=0\n"
        "64 bytes from : seq=0\n",
@@ -71,13 +77,88 @@ TEST(PingParse, Lines) {
        "64 bytes from 10.0.0.1%eth0: x\n64 bytes from fe80::1%%eth0: x\n",
        {"fe80::1"}},
       {std::string("64 bytes from fe80::1\0x%eth0: x\n", 33), {}},
-      {"64 bytes from 2001:db8::1%eth0: icmp_seq=1\n", {"2001:db8::1"}},
+      // Only the link answers a link-local multicast ping: replies from
+      // anywhere else are forged, in either utility's form.
+      {"64 bytes from 2001:db8:77::5%eth0: icmp_seq=1 ttl=64\n"
+       "64 bytes from fd00::1%eth0: icmp_seq=1 ttl=64\n"
+       "64 bytes from ::1%lo: icmp_seq=1 ttl=64\n"
+       "64 bytes from ff02::1%eth0: icmp_seq=1 ttl=64\n"
+       "64 bytes from ::ffff:192.168.1.10%eth0: icmp_seq=1\n"
+       "64 bytes from fec0::1%eth0: icmp_seq=1\n"
+       "64 bytes from fe7f::1%eth0: icmp_seq=1\n"
+       "64 bytes from febf:ffff::1%eth0: icmp_seq=1\n",
+       {"febf:ffff::1"}},
+      {"64 bytes from 2001:db8:77::5: seq=0 ttl=64 time=0.1 ms\n"
+       "64 bytes from fd00::1: seq=0 ttl=64 time=0.1 ms (DUP!)\n"
+       "64 bytes from ::1: seq=0 ttl=64 time=0.1 ms (DUP!)\n"
+       "64 bytes from ff02::2: seq=0 ttl=64 time=0.1 ms (DUP!)\n"
+       "64 bytes from FE80::AB: seq=0 ttl=64 time=0.1 ms (DUP!)\n",
+       {"FE80::AB"}},
+      // A line longer than any ping6 prints is skipped; the next one counts.
+      {overlong_first, {"fe80::2"}},
+      {overlong_last, {}},
       // A heading with lower case is no heading; its fourth word is no
       // address, so nothing is taken.
       {"ping ff02::1(ff02::1) 56 data bytes\n", {}},
   };
   for (const Case& c : cases)
     EXPECT_EQ(parsed(c.output), c.expected) << c.output;
+}
+
+/// The iputils line of an answer from fe80::1:N.
+std::string answer(int n) {
+  return "64 bytes from fe80::1:" + std::to_string(n) +
+         "%eth0: icmp_seq=1 ttl=64 time=0.1 ms\n";
+}
+
+// The first kMaxNeighbours distinct addresses, in the order ping6 printed
+// them; repeats and answers after the empty line do not count.
+TEST(PingParse, KeepsTheFirst1024Addresses) {
+  struct Case {
+    std::string what;
+    int distinct, repeats;
+    bool left_out;
+  } cases[] = {
+      {"one short of the cap", 1023, 0, false},
+      {"the cap", 1024, 0, false},
+      {"the cap, each answering twice", 1024, 1024, false},
+      {"one more", 1025, 0, true},
+      {"a flood", 5000, 2000, true},
+  };
+  for (const Case& c : cases) {
+    std::string output = "PING ff02::1(ff02::1) 56 data bytes\n";
+    Set expected;
+    for (int n = 0; n < c.distinct; ++n) {
+      output += answer(n);
+      if (n < static_cast<int>(kMaxNeighbours))
+        expected.insert("fe80::1:" + std::to_string(n));
+    }
+    for (int n = 0; n < c.repeats; ++n)
+      output += answer(n % 1024);
+    output += "\n" + answer(99999);
+    std::unordered_set<std::string> found;
+    EXPECT_EQ(parse_ping_output(output, found), c.left_out) << c.what;
+    EXPECT_EQ(Set(found.begin(), found.end()), expected) << c.what;
+  }
+}
+
+// Output that arrives in pieces, cut anywhere, gives what it gives whole.
+TEST(PingParse, PiecesGiveWhatTheWholeGives) {
+  const std::string output =
+      "PING ff02::1(ff02::1) 56 data bytes\n" + answer(1) + answer(2) +
+      "64 bytes from fe80::3: seq=0\n" + std::string(700, 'z') + "\n" +
+      answer(4) + "64 bytes from fe80::5%eth0: x";
+  const Set whole = parsed(output);
+  ASSERT_EQ(whole, (Set{"fe80::1:1", "fe80::1:2", "fe80::3", "fe80::1:4",
+                        "fe80::5"}));
+  for (size_t piece = 1; piece <= 130; ++piece) {
+    std::unordered_set<std::string> found;
+    PingOutputParser parser(found);
+    for (size_t at = 0; at < output.size(); at += piece)
+      parser.feed(std::string_view(output).substr(at, piece));
+    parser.finish();
+    EXPECT_EQ(Set(found.begin(), found.end()), whole) << piece;
+  }
 }
 
 TEST(PingParse, KeepsWhatTheSetHeld) {

@@ -33,39 +33,6 @@ int exit_status(int raw) {
 
 }  // namespace
 
-const std::string kPageHead =
-    "\n"
-    "<!DOCTYPE html>\n"
-    "<HTML>\n"
-    "<head>\n"
-    "\t<META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=utf-8'>\n"
-    "\t<title>Ссылки</title>\n"
-    "\t<style type=\"text/css\">\n"
-    "\n"
-    "\n"
-    "table.CTS {\n"
-    "  border: 1px solid #000000;\n"
-    "  border-collapse: collapse;\n"
-    "}\n"
-    "table.CTS td, table.CTS th {\n"
-    "  border: 2px solid #AAAAAA;\n"
-    "}\n"
-    "table.CTS thead {\n"
-    "  background: #DDDDDD;\n"
-    "}\n"
-    "table.CTS thead th {\n"
-    "  font-weight: normal;\n"
-    "}\n"
-    "table.CTS tfoot {\n"
-    "  font-weight: bold;\n"
-    "}\n"
-    "\n"
-    "\n"
-    "\t</style>\n"
-    "</head>\n"
-    "<BODY>\n"
-    "<TABLE class=\"CTS\">\n";
-
 std::string repeated(std::string_view text, int times) {
   std::string all;
   for (int i = 0; i < times; ++i)

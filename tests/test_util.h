@@ -227,9 +227,6 @@ class ToolRunner {
   long peak_kib_ = 0;
 };
 
-/// The report page's head, as the operator's browser must get it.
-extern const std::string kPageHead;
-
 /// The status lines between the summary heading and the page addresses.
 std::vector<std::string> summary_lines(const std::string& out);
 

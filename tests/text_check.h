@@ -42,18 +42,34 @@ inline size_t decode_at(const std::string& s, size_t i, char32_t& cp) {
   return n;
 }
 
-/// C0 controls but TAB, LF and CR, DEL, the C1 controls, and the format
-/// characters that reorder a line or break it.
-inline bool steers(char32_t cp) {
-  return (cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') ||
-         (cp >= 0x7f && cp <= 0x9f) || cp == 0x061c || cp == 0x200e ||
-         cp == 0x200f || (cp >= 0x2028 && cp <= 0x202e) ||
-         (cp >= 0x2066 && cp <= 0x2069);
+/// What must never reach a terminal from a device, by what it is: the
+/// controls (C0 but TAB and LF, DEL, C1; a CR is allowed right before an
+/// LF only, which steering_in checks), the format characters of category
+/// Cf, the line and paragraph separators, the space separators other than
+/// U+0020, and the fillers that show as blanks.
+inline bool replaced(char32_t cp) {
+  const auto in = [cp](char32_t lo, char32_t hi) { return cp >= lo && cp <= hi; };
+  const bool control =
+      (cp < 0x20 && cp != '\t' && cp != '\n') || in(0x7f, 0x9f);
+  const bool format =
+      cp == 0x00ad || in(0x0600, 0x0605) || cp == 0x061c || cp == 0x06dd ||
+      cp == 0x070f || in(0x0890, 0x0891) || cp == 0x08e2 || cp == 0x180e ||
+      in(0x200b, 0x200f) || in(0x202a, 0x202e) || in(0x2060, 0x2064) ||
+      in(0x2066, 0x206f) || cp == 0xfeff || in(0xfff9, 0xfffb) ||
+      cp == 0x110bd || cp == 0x110cd || in(0x13430, 0x1343f) ||
+      in(0x1bca0, 0x1bca3) || in(0x1d173, 0x1d17a) || cp == 0xe0001 ||
+      in(0xe0020, 0xe007f);
+  const bool separator = cp == 0x2028 || cp == 0x2029;
+  const bool space = cp == 0x00a0 || cp == 0x1680 || in(0x2000, 0x200a) ||
+                     cp == 0x202f || cp == 0x205f || cp == 0x3000;
+  const bool filler = cp == 0x115f || cp == 0x1160 || cp == 0x2800 ||
+                      cp == 0x3164 || cp == 0xffa0;
+  return control || format || separator || space || filler;
 }
 
 /// Where `s` is not plain text for a terminal: each ill-formed byte and
-/// each steering character (a CR anywhere but right before an LF among
-/// them) as "offset:what ", empty when there is none.
+/// each character that must be replaced (a CR anywhere but right before an
+/// LF among them) as "offset:what ", empty when there is none.
 inline std::string steering_in(const std::string& s) {
   std::string found;
   for (size_t i = 0; i < s.size();) {
@@ -64,8 +80,8 @@ inline std::string steering_in(const std::string& s) {
       ++i;
       continue;
     }
-    if (steers(cp) ||
-        (cp == '\r' && (i + 1 >= s.size() || s[i + 1] != '\n')))
+    if (replaced(cp) &&
+        !(cp == '\r' && i + 1 < s.size() && s[i + 1] == '\n'))
       found += std::to_string(i) + ":U+" + std::to_string(cp) + " ";
     i += n;
   }
