@@ -2,18 +2,7 @@
 # Sourced by the project's scripts (scripts/, bench/), from the tree's top
 # folder: what they share.
 
-# A script that cannot go on says why: set -e ends it at the first failing
-# command, and this names that command in one line. Only the script's own
-# shell speaks (BASHPID): a failure inside a subshell or a command
-# substitution is told once, by the command of the script that it fails.
-set -E
-on_error() {  # STATUS LINE COMMAND
-    [ "$BASHPID" = "$$" ] || return 0
-    local command=${3%%$'\n'*}
-    [ "$command" = "$3" ] || command+=" ..."
-    echo "${0##*/}: line $2: '$command' failed (status $1)" >&2
-}
-trap 'on_error $? "$LINENO" "$BASH_COMMAND"' ERR
+. scripts/on_error.sh
 
 # Installs, with apt-get, the Debian packages a step needs and that are not
 # there yet; ends the script with a message when it cannot.
@@ -88,12 +77,16 @@ become_root() {
     exit 1
 }
 
+# chown -R -P walks the folders by descriptor and never follows a link,
+# not even one named on its command line: the tree's owner may swap a
+# folder for a link while it runs, and it still goes nowhere outside.
+# (find | chown by path names could be led out of the tree that way.)
 give_back_tree() {
     [ -n "${tree_owner:-}" ] || return 0
     local dir
     for dir in "$tree_root/build" "$tree_root/fuzz/out"; do
-        [ -e "$dir" ] || continue
-        find "$dir" -xdev ! -user "${tree_owner%:*}" -exec chown -h "$tree_owner" {} + ||
+        [ -e "$dir" ] || [ -L "$dir" ] || continue
+        chown -R -P "$tree_owner" "$dir" ||
             echo "${0##*/}: could not give $dir back to user ${tree_owner%:*}" >&2
     done
 }

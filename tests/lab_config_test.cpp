@@ -53,7 +53,7 @@ TEST(LabConfig, AFailedUpLeavesNothingBehind) {
            ran + ")\n",
        "line 6: node arguments not readable as words"},
       {"a host address ip refuses", sim + "host eth0 999.1.2.3/24\n" + good,
-       "lab: building the switch and the host: "},
+       ": building the switch and the host: 'ip -n"},
       {"a simulator that does not listen",
        sim + "host eth0\n" + good + "node n2 --mode nonesuch\n",
        "lab: node n2: controller_sim does not listen"},
