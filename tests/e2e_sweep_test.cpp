@@ -136,12 +136,9 @@ TEST_F(WholeRun, EveryKindOfNodeAtOnce) {
   // The bounds: the ping deadline, 2 s for the dropped attempt, 5 s for
   // each of the three stalled exchanges, and a little for all the rest.
   EXPECT_LT(tool_->seconds(), 2.0 + 2.0 + 3 * 5.0 + 4.0);
+  // The memory a run takes is measured by bench/sweep.
   RecordProperty("seconds", std::to_string(tool_->seconds()));
   RecordProperty("peak_kib", std::to_string(tool_->peak_kib()));
-#if !defined(__SANITIZE_ADDRESS__)
-  // The largest process of the run: the tool, offered 100 MiB.
-  EXPECT_LT(tool_->peak_kib(), 8 * 1024);
-#endif
 
   // The page rows come in the order of the summary.
   EXPECT_EQ(tool_->browser_calls(), "file:///tmp/disc734.html\n");

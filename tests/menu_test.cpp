@@ -91,16 +91,4 @@ TEST(Menu, WithoutEntriesOnlyQuitLeaves) {
   EXPECT_EQ(r.result, "false -7 untouched|");
 }
 
-TEST(Menu, DoesNotChangeItsFields) {
-  const Menu m{"T", {"a", "b"}};
-  const testutil::ChildResult r = testutil::run_child("2\n", [&m] {
-    Menu copy = m;
-    int index = 0;
-    std::string chosen;
-    copy.show(index, chosen);
-    return copy.title + "|" + copy.items[0] + copy.items[1] + "|" + chosen;
-  });
-  EXPECT_EQ(r.result, "T|ab|b");
-}
-
 }  // namespace
