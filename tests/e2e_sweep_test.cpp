@@ -44,8 +44,6 @@ const std::vector<std::string> kSweepMessages = {
     "error:reply too large",  // mib_plus
     "error:recv failed",      // reset
     not_found("> ?[2J?[3J192.168.1.50 255.255.255.0 1\r\n"),  // noheader
-    not_found("> HTTP/1.1 200 OK\n> Content-Type: text/plain; "
-              "charset=utf-8\n> Connection: close\n> \n> x\n"),  // lfonly
     not_found("> \n"),  // silent
 };
 const std::vector<std::string> kSweepErrors = {
@@ -159,7 +157,7 @@ TEST_F(WholeRun, EveryKindOfNodeAtOnce) {
       "/page.html 2>/dev/null");
   for (const std::string ip : {"192.168.1.10", "10.0.0.5", "192.168.2.5",
                                "192.168.1.11", "192.168.1.12", "192.168.1.13",
-                               "192.168.1.60", "192.168.1.70"}) {
+                               "192.168.1.16"}) {
     for (const std::string path :
          {"/get_local_file/fbd.html", "/get_local_file/mal.html"})
       EXPECT_NE(dom.find("<a href=\"http://" + ip + path + "\">" + ip + path +
@@ -222,29 +220,23 @@ TEST_F(WholeRun, StandardOutputClosed) {
   EXPECT_EQ(sorted(rows), sorted(expected));
 }
 
-TEST_F(WholeRun, PlantedLinksAreRefusedAndNoBrowserStarts) {
+// A link planted at the path: the page is refused with a line that says
+// why, the file it names stays as it was, and no browser starts. (What
+// else is refused, and with which reason, the unit tests tell.)
+TEST_F(WholeRun, APlantedLinkIsRefusedAndNoBrowserStarts) {
   REQUIRE_NETNS();
   ASSERT_TRUE(lab_->ok());
   tool_->stub_ping6("PING ff02::1\\n\\n");
-  struct Case {
-    std::string plant, err;
-  } cases[] = {
-      {"ln -s /tmp/target /tmp/disc734.html",
-       "Не удалось записать файл /tmp/disc734.html: Too many levels of "
-       "symbolic links\n"},
-      {"ln /tmp/target /tmp/disc734.html",
-       "Не удалось записать файл /tmp/disc734.html: Too many links\n"},
-  };
-  for (const Case& c : cases) {
-    const std::string after = tool_->out_dir() + "/target-after";
-    const testutil::ProcessResult r =
-        tool_->run("yes\n", "echo precious >/tmp/target && " + c.plant, "",
-                   "cat /tmp/target >" + after);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail);
-    EXPECT_EQ(r.err, c.err);
-    EXPECT_EQ(testutil::read_file(after), "precious\n") << c.plant;
-  }
+  const std::string after = tool_->out_dir() + "/target-after";
+  const testutil::ProcessResult r = tool_->run(
+      "yes\n", "echo precious >/tmp/target && ln -s /tmp/target /tmp/disc734.html",
+      "", "cat /tmp/target >" + after);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail);
+  EXPECT_EQ(r.err,
+            "Не удалось записать файл /tmp/disc734.html: Too many levels of "
+            "symbolic links\n");
+  EXPECT_EQ(testutil::read_file(after), "precious\n");
   EXPECT_EQ(tool_->browser_calls_after_a_while(), "");
 }
 
@@ -436,8 +428,8 @@ TEST_F(WholeRun, FailingPing6IsReported) {
 }
 
 // BusyBox's ping6 asks for a receive buffer of about 14 KiB, which holds
-// about 18 answers that arrive at once (bench/answers); so this segment is the listed
-// controllers alone (12 and the computer itself).
+// about 18 answers that arrive at once (bench/answers); so this segment is
+// the listed controllers alone (9 and the computer itself).
 TEST(BusyBox, FindsTheSameControllersAsIputils) {
   REQUIRE_NETNS();
   CONTR_REQUIRE(testutil::missing("busybox"));
@@ -458,56 +450,6 @@ TEST(BusyBox, FindsTheSameControllersAsIputils) {
               "error:connect: Connection refused\n");  // the computer
     EXPECT_EQ(r.status, 0);
   }
-}
-
-// A dozen devices whose every field is hundreds of KiB: the run keeps
-// 1024 bytes of each, on the console and on the page.
-TEST(LargeFields, AreCutToTheirFirst1024Bytes) {
-  REQUIRE_NETNS();
-  const std::string amps(150 * 1024, '&');
-  std::string cyr;
-  while (cyr.size() < 150 * 1024)
-    cyr += "Ж";
-  std::vector<std::string> files, nodes, lines;
-  std::map<std::string, std::string> cells_by_line;
-  for (int k = 10; k < 22; ++k) {
-    // Node k: its address is k and then ampersands; its name Cyrillic.
-    const std::string ip = std::to_string(k) + amps;
-    const std::string body = ip + " 255.255.255.0 0 " + cyr + " " + ip +
-                             " " + amps + " S" + cyr;
-    files.push_back(testutil::write_temp_file("large", body));
-    nodes.push_back("n" + std::to_string(k) + " --body-file " + files.back());
-    const std::string kept_ip = std::to_string(k) + std::string(1022, '&');
-    const std::string kept_systems = "S" + cyr.substr(0, 1022);  // 1023 bytes
-    const std::string line =
-        kept_ip + " 'нет доступа к контроллеру' (ip_pc & mask_contr) != "
-                  "(ip_contr & mask_contr) " +
-        cyr.substr(0, 1024) + "\t" + kept_systems;
-    std::string escaped_ip = std::to_string(k);
-    for (int i = 0; i < 1022; ++i)
-      escaped_ip += "&amp;";
-    cells_by_line[line] =
-        "<TD>" + escaped_ip + "</TD><TD>Нет доступа к контр.</TD><TD>" +
-        escaped_ip + "/get_local_file/fbd.html</TD><TD>" + escaped_ip +
-        "/get_local_file/mal.html</TD><TD>" + escaped_ip + "</TD><TD>" +
-        cyr.substr(0, 1024) + "</TD><TD>" + kept_systems + "</TD>";
-    lines.push_back(line);
-  }
-  testutil::Lab lab("eth0 192.168.1.20/24", nodes);
-  ASSERT_TRUE(lab.ok());
-  testutil::ToolRunner tool(lab);
-  const testutil::ProcessResult r = tool.run("y\n");
-  EXPECT_EQ(r.status, 0);
-
-  const std::vector<std::string> printed = testutil::summary_lines(r.out);
-  EXPECT_EQ(sorted(printed), sorted(lines));
-  std::string rows;
-  for (const std::string& line : printed)
-    rows += "<TR>" + cells_by_line[line] + "</TR>\n";
-  EXPECT_EQ(tool.page(), testutil::expected_page(rows));
-  RecordProperty("peak_kib", std::to_string(tool.peak_kib()));
-  for (const std::string& f : files)
-    unlink(f.c_str());
 }
 
 // A device that forges echo replies from off-link addresses cannot make

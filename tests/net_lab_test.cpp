@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <set>
 #include <thread>
 
 #include "ping6.h"
@@ -79,10 +78,6 @@ TEST_F(NetLab, Replies) {
   } cases[] = {
       {"reachable", true, testutil::segment_node("reachable").body},
       {"big", true, std::string(30000, 'b')},
-      {"empty", true, ""},
-      {"twoempty", true, "\r\n\r\nX"},
-      {"error", true, "192.168.1.60 255.255.255.0 1"},
-      {"lfonly", false, "unchanged"},
       {"noheader", false, "unchanged"},
       {"silent", false, "unchanged"},
       {"refuse", false, "unchanged"},
@@ -91,7 +86,6 @@ TEST_F(NetLab, Replies) {
       {"mib", true,
        testutil::segment_node("mib").body.substr(sizeof "HTTP/1.1 200 OK\r\n\r\n" - 1)},
       {"mib_plus", false, "unchanged"},
-      {"bidi", true, testutil::segment_node("bidi").body},
       {"reset", false, "unchanged"},
   };
   for (const Case& c : cases) {
@@ -184,19 +178,6 @@ TEST_F(NetLab, AddressesThatCannotBeConnected) {
     EXPECT_EQ(r.out, c.out) << c.address;
     EXPECT_EQ(r.err, c.err) << c.address;
   }
-}
-
-TEST_F(NetLab, SweepFindsEveryNodeAndTheHostItself) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
-  std::set<std::string> expected{lab_->host_address()};
-  for (const testutil::Lab::Node& n : lab_->nodes())
-    expected.insert(n.address);
-  testutil::InNetns in(lab_->host_ns());
-  std::unordered_set<std::string> found{"kept"};
-  ping6(12345, lab_->host_if(), found);
-  expected.insert("kept");
-  EXPECT_EQ(std::set<std::string>(found.begin(), found.end()), expected);
 }
 
 TEST(Sweep, AdapterNameNeverReachesTheShellUnquoted) {
