@@ -260,6 +260,8 @@ TEST(QuoteReply, QuotedHeadOfAHeaderlessReply) {
        quoted({cat({"a", cyrillic(62)}), cyrillic(18)})},
       {"four bytes at the cut", cat({std::string(62, 'a'), "\xf0\x9f\x98\x80z"}),
        64, quoted({std::string(62, 'a'), "\xf0\x9f\x98\x80z"})},
+      {"a tab in a long line", cat({std::string(70, 'a'), "\tb"}), 64,
+       quoted({std::string(64, 'a'), "aaaaaa?b"})},
       {"a CR LF does not count", cat({x64, "\r\n"}), 64,
        cat({"> ", x64, "\r\n"})},
       {"a CR LF after a cut", cat({x64, "x\r\ny"}), 64,
