@@ -13,10 +13,15 @@ std::string bytes(const char* text, size_t size) { return std::string(text, size
 #define BYTES(literal) bytes(literal, sizeof literal - 1)
 
 // 16382 bytes of header, so that the header end straddles the first
-// 16384-byte piece the client reads, then a body of 30000 bytes.
+// 16384-byte piece the client reads, then a body of 30000 bytes. Built by
+// appending: GCC 14 at -O2 reports a false out-of-bounds copy for chains
+// of std::string + "literal" (its bug 105651).
 std::string big_reply() {
-  return "HTTP/1.1 200 OK\r\nX: " + std::string(16382 - 20, 'h') + "\r\n\r\n" +
-         std::string(30000, 'b');
+  std::string reply = "HTTP/1.1 200 OK\r\nX: ";
+  reply.append(16382 - 20, 'h');
+  reply += "\r\n\r\n";
+  reply.append(30000, 'b');
+  return reply;
 }
 
 // A whole reply of exactly `size` bytes whose body says "not configured"

@@ -144,10 +144,10 @@ TEST(PingParse, KeepsTheFirst1024Addresses) {
 
 // Output that arrives in pieces, cut anywhere, gives what it gives whole.
 TEST(PingParse, PiecesGiveWhatTheWholeGives) {
-  const std::string output =
-      "PING ff02::1(ff02::1) 56 data bytes\n" + answer(1) + answer(2) +
-      "64 bytes from fe80::3: seq=0\n" + std::string(700, 'z') + "\n" +
-      answer(4) + "64 bytes from fe80::5%eth0: x";
+  std::string output = "PING ff02::1(ff02::1) 56 data bytes\n" + answer(1) +
+                       answer(2) + "64 bytes from fe80::3: seq=0\n";
+  output.append(700, 'z');  // a line too long for ping6 (GCC bug 105651)
+  output += "\n" + answer(4) + "64 bytes from fe80::5%eth0: x";
   const Set whole = parsed(output);
   ASSERT_EQ(whole, (Set{"fe80::1:1", "fe80::1:2", "fe80::3", "fe80::1:4",
                         "fe80::5"}));
