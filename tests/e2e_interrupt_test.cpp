@@ -416,4 +416,25 @@ TEST_F(Interrupt, NoProgressWithoutATerminal) {
             "error:connect: Connection refused\n");
 }
 
+// On a terminal of 40 columns a reply without a header block is quoted in
+// pieces of 35 bytes, so that with "> " and a "..." no piece wraps into a
+// row of its own.
+TEST(NarrowTerminal, AHeaderlessReplyIsQuotedInPiecesThatFit) {
+  REQUIRE_NETNS();
+  testutil::Lab lab("eth0 192.168.1.20/24",
+                    {"d1 --mode raw --body '" + std::string(70, 'a') + "'"});
+  ASSERT_TRUE(lab.ok());
+  testutil::ToolRunner tool(lab);
+  testutil::PtySession pty(tool.command(), 40);
+  ASSERT_TRUE(pty.wait_for(kQuestion, 30)) << pty.output();
+  pty.type("\n");
+  EXPECT_EQ(pty.wait_exit(10), 0) << testing::PrintToString(pty.output());
+  // The terminal writes each LF as CR LF.
+  const std::string a35(35, 'a');
+  EXPECT_NE(pty.output().find("Заголовок не найден.\r\n> " + a35 + "\r\n> " +
+                              a35 + "\r\n"),
+            std::string::npos)
+      << testing::PrintToString(pty.output());
+}
+
 }  // namespace

@@ -43,7 +43,8 @@ const std::vector<std::string> kSweepMessages = {
     "error:reply too large",  // huge
     "error:reply too large",  // mib_plus
     "error:recv failed",      // reset
-    not_found("> ?[2J?[3J192.168.1.50 255.255.255.0 1\r\n"),  // noheader
+    not_found("> ?[2J?[3J192.168.1.50 255.255.255.0 1 Щит-управления\n"
+              "> -насосной-станцией\r\n"),  // noheader
     not_found("> \n"),  // silent
 };
 const std::vector<std::string> kSweepErrors = {

@@ -89,7 +89,10 @@ std::vector<SegmentNode> make_nodes() {
       {"keepopen", "kept", "--mode keepopen", "", ""},
       {"drip", "dripped", "--mode drip --drip-ms 300", "", ""},
       {"huge", "", "--mode huge --size 104857600", "", ""},
-      {"noheader", "\x1b[2J\x1b[3J192.168.1.50 255.255.255.0 1\r\n", "--mode raw",
+      // No header block, escapes, and a line longer than a quoted piece.
+      {"noheader",
+       "\x1b[2J\x1b[3J192.168.1.50 255.255.255.0 1 Щит-управления-насосной-станцией\r\n",
+       "--mode raw",
        "", ""},
       {"reset", "", "--mode reset", "", ""},
       {"pingonly", "", "--no-sim", "", ""},
