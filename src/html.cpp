@@ -130,7 +130,6 @@ std::string report_page(const std::vector<contr_net_info>& list) {
 
 void show_html(const std::vector<contr_net_info>& list) {
   std::cout << Z("Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: ");
-  std::cout.flush();
   flush_stdout();
   if (getc(stdin) != 'y')
     return;

@@ -61,13 +61,18 @@ TEST_F(ReplaceFile, FailedWriteKeepsTheEarlierPage) {
 // its own errno; nothing there changes, and nothing is written through it.
 TEST_F(ReplaceFile, Refusals) {
   const std::string target = dir_ + "/target";
+  const std::string in_no_folder = dir_ + "/none/disc734.html";
   struct Case {
     std::string what;
     std::function<int(const std::string& path)> plant;
     int err;
     std::string listing;  // of the folder afterwards
+    std::string path = "";  // the page's, unless another
+    std::string kept = "";  // what stays at the path, when it is a file
+    bool needs_root = false;
   } cases[] = {
-      {"no folder", [](const std::string&) { return 0; }, ENOENT, "target\n"},
+      {"no folder", [](const std::string&) { return 0; }, ENOENT, "target\n",
+       in_no_folder},
       {"symbolic link",
        [&](const std::string& p) { return symlink(target.c_str(), p.c_str()); },
        ELOOP, "disc734.html\ntarget\n"},
@@ -88,23 +93,22 @@ TEST_F(ReplaceFile, Refusals) {
          std::ofstream(p) << "theirs";
          return chown(p.c_str(), 65534, 65534);
        },
-       EPERM, "disc734.html\ntarget\n"},
+       EPERM, "disc734.html\ntarget\n", "", "theirs", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    if (c.err == EPERM && geteuid() != 0)
+    if (c.needs_root && geteuid() != 0)
       continue;  // giving the file away needs root: see the end
     testutil::sh("rm -rf " + dir_ + "/*");
     { std::ofstream(target) << "precious"; }
-    const std::string path =
-        c.err == ENOENT ? dir_ + "/none/disc734.html" : path_;
+    const std::string& path = c.path.empty() ? path_ : c.path;
     ASSERT_EQ(c.plant(path), 0);
     errno = 0;
     EXPECT_FALSE(replace_file(path.c_str(), "page"));
     EXPECT_EQ(errno, c.err) << strerror(errno);
     EXPECT_EQ(testutil::read_file(target), "precious");
-    if (c.err == EPERM) {
-      EXPECT_EQ(testutil::read_file(path), "theirs");
+    if (!c.kept.empty()) {
+      EXPECT_EQ(testutil::read_file(path), c.kept);
     }
     EXPECT_EQ(listing(), c.listing);
   }

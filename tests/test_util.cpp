@@ -285,6 +285,10 @@ std::string Lab::log(const std::string& name) const {
   throw std::runtime_error("no lab node " + name);
 }
 
+bool Lab::serve(const std::string& sim_args) const {
+  return sh(source_dir() + "/tools/lab serve " + state_ + " " + sim_args) == 0;
+}
+
 const Lab::Node& Lab::node(const std::string& name) const {
   for (const Node& n : nodes_)
     if (n.name == name)

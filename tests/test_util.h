@@ -165,6 +165,9 @@ class Lab {
   /// What the node's controller_sim wrote (with --record: what each
   /// connection received).
   std::string log(const std::string& name) const;
+  /// Starts a controller_sim in the host's own namespace too (tools/lab
+  /// serve) and waits until it listens; `sim_args` are shell words.
+  bool serve(const std::string& sim_args) const;
 
  private:
   std::string state_;
