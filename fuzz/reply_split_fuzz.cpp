@@ -6,7 +6,7 @@
 #include <string>
 
 #include "net.h"
-#include "terminal.h"
+#include "device_text.h"
 #include "text_check.h"
 
 namespace {

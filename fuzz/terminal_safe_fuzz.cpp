@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "terminal.h"
+#include "device_text.h"
 #include "text_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
-#include "ping6.h"
-#include "terminal.h"
+#include "console.h"
+#include "device_text.h"
 
 namespace {
 

@@ -7,11 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <sstream>
 
-#include "output.h"
-#include "ping6.h"
+#include "console.h"
 #include "replace_file.h"
 
 const std::string s1 =
@@ -129,14 +127,13 @@ std::string report_page(const std::vector<contr_net_info>& list) {
 }
 
 void show_html(const std::vector<contr_net_info>& list) {
-  std::cout << Z("Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: ");
-  flush_stdout();
+  print(Z("Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: "));
   if (getc(stdin) != 'y')
     return;
   if (!replace_file(kReportPath, report_page(list))) {
     const int err = errno;
-    std::cerr << Z("Не удалось записать файл ") << kReportPath << ": "
-              << strerror(err) << std::endl;
+    print_error(std::string(Z("Не удалось записать файл ")) + kReportPath +
+                ": " + strerror(err) + "\n");
     return;
   }
   // The trailing & lets the shell start the browser in the background.

@@ -4,14 +4,16 @@
 #include <netinet/in.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+
+#include "console.h"
 
 IfaddrsList read_interface_list() {
   ifaddrs* raw = nullptr;
   if (getifaddrs(&raw) == -1) {
     const int err = errno;
-    printf("getifaddrs() failed with errno =  %d %s \n", err, strerror(err));
+    print_format("getifaddrs() failed with errno =  %d %s \n", err,
+                 strerror(err));
     return nullptr;
   }
   return IfaddrsList(raw);

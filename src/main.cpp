@@ -2,13 +2,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <iostream>
 #include <map>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "console.h"
 #include "contr_net_info.h"
 #include "get_ip_mask_by_iface.h"
 #include "html.h"
@@ -16,9 +15,7 @@
 #include "interfaces.h"
 #include "menu.h"
 #include "net.h"
-#include "output.h"
 #include "ping6.h"
-#include "progress.h"
 
 namespace {
 
@@ -69,8 +66,8 @@ bool gather(const std::string& iface_name, int iface_index,
   sweep.addresses = neighbours.size();
   if (left_out) {
     static_assert(kMaxNeighbours == 1024, "the text names the cap");
-    std::cout << Z("Ответило больше 1024 адресов: опрашиваются первые 1024.")
-              << std::endl;
+    print_format("%s\n",
+                 Z("Ответило больше 1024 адресов: опрашиваются первые 1024."));
   }
 
   for (const std::string& address : neighbours) {
@@ -103,23 +100,31 @@ bool gather(const std::string& iface_name, int iface_index,
 }
 
 void print_summary(const Sweep& sweep) {
+  std::string text;
   if (sweep_interrupted()) {
-    std::cout << std::endl;
-    std::cout << Z("Опрос прерван: опрошено ") << sweep.queried << Z(" из ")
-              << sweep.addresses << Z(" адресов.") << std::endl;
+    text += "\n";
+    text += Z("Опрос прерван: опрошено ");
+    text += std::to_string(sweep.queried);
+    text += Z(" из ");
+    text += std::to_string(sweep.addresses);
+    text += Z(" адресов.");
+    text += "\n";
   }
-  std::cout << std::endl;
-  std::cout << Z("Обнаруженные контроллеры:") << std::endl;
-  std::cout << sweep.report;
-  std::cout << std::endl;
-  std::cout << Z("Адрес FBD программирования: ")
-            << Z("<ip_адрес>/get_local_file/fbd.html") << std::endl;
-  std::cout << Z("Адрес для доступа к меню: ")
-            << Z("<ip_адрес>/get_local_file/mal.html") << std::endl;
-  std::cout << Z("Адрес для диспетчеризации: ") << Z("<ip_адрес>")
-            << std::endl
-            << std::endl;
-  flush_stdout();
+  text += "\n";
+  text += Z("Обнаруженные контроллеры:");
+  text += "\n";
+  text += sweep.report;
+  text += "\n";
+  text += Z("Адрес FBD программирования: ");
+  text += Z("<ip_адрес>/get_local_file/fbd.html");
+  text += "\n";
+  text += Z("Адрес для доступа к меню: ");
+  text += Z("<ip_адрес>/get_local_file/mal.html");
+  text += "\n";
+  text += Z("Адрес для диспетчеризации: ");
+  text += Z("<ip_адрес>");
+  text += "\n\n";
+  print(text);
 }
 
 /// The whole run; its exit status.
@@ -128,8 +133,8 @@ int run() {
   if (!get_all_interfaces_ipv6(ifaces))
     return 0;
   if (ifaces.empty()) {
-    std::cout << Z("Не найдено ни одного сетевого адаптера с адресом IPv6.")
-              << std::endl;
+    print_format("%s\n",
+                 Z("Не найдено ни одного сетевого адаптера с адресом IPv6."));
     return 0;
   }
 
@@ -144,13 +149,13 @@ int run() {
     return 0;
   const std::string iface_name = names[position];
   const int iface_index = indexes[position];
-  printf("\n%s: %s\n\n", Z("Выбранный сетевой адаптер компьютера"),
-         iface_name.c_str());
-  flush_stdout();
+  print_format("\n%s: %s\n\n", Z("Выбранный сетевой адаптер компьютера"),
+               iface_name.c_str());
 
   ips_masks addresses;
   if (!get_arr_ip_mask_by_iface(iface_index, iface_name, addresses)) {
-    std::cout << Z("IP-адрес адаптера не найден.") << iface_name << std::endl;
+    print_format("%s%s\n", Z("IP-адрес адаптера не найден."),
+                 iface_name.c_str());
     return 0;
   }
   std::vector<std::string> ips;
@@ -161,9 +166,9 @@ int run() {
     return 0;
   const std::string ip_pc = addresses[position].ip;
   const std::string mask_pc = addresses[position].mask;
-  printf("\n%s: %s, mask: %s\n\n", Z("IP адрес сетевого адаптера компьютера"),
-         ip_pc.c_str(), mask_pc.c_str());
-  flush_stdout();
+  print_format("\n%s: %s, mask: %s\n\n",
+               Z("IP адрес сетевого адаптера компьютера"), ip_pc.c_str(),
+               mask_pc.c_str());
 
   Sweep sweep;
   arm_sweep_interrupt();

@@ -4,8 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "output.h"
-#include "ping6.h"
+#include "console.h"
 
 namespace {
 
@@ -13,8 +12,10 @@ namespace {
 // line stays in the input for the next cycle or the next reader.
 constexpr int kMenuLineBytes = 10;
 
+constexpr std::string_view kFrame = "==============================\n";
+
 bool quit() {
-  puts(Z("Выход"));
+  print_format("%s\n", Z("Выход"));
   return false;
 }
 
@@ -23,13 +24,13 @@ bool quit() {
 bool Menu::show(int& index, std::string& chosen) const {
   const int count = static_cast<int>(items.size());
   for (;;) {
-    puts("==============================");
-    printf("%s:\n", title.c_str());
-    puts("==============================");
+    print(kFrame);
+    print_format("%s:\n", title.c_str());
+    print(kFrame);
     for (int i = 0; i < count; ++i)
-      printf("%d: %s\n", i + 1, items[i].c_str());
-    printf("%s %d. q - %s: ", Z("Введите число от 1 to"), count, Z("выход"));
-    flush_stdout();
+      print_format("%d: %s\n", i + 1, items[i].c_str());
+    print_format("%s %d. q - %s: ", Z("Введите число от 1 to"), count,
+                 Z("выход"));
 
     char line[kMenuLineBytes];
     if (fgets(line, sizeof line, stdin) == nullptr)
@@ -42,11 +43,11 @@ bool Menu::show(int& index, std::string& chosen) const {
       return quit();
     const int value = static_cast<int>(strtol(line, nullptr, 10));
     if (value == 0) {
-      puts(Z("Введено не допустимое значение."));
+      print_format("%s\n", Z("Введено не допустимое значение."));
       continue;
     }
     if (value < 0 || value > count) {
-      printf("%s: %d\n", Z("Введено не допустимое значение."), value);
+      print_format("%s: %d\n", Z("Введено не допустимое значение."), value);
       continue;
     }
     index = value - 1;

@@ -13,11 +13,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "console.h"
 #include "interrupt.h"
-#include "output.h"
-#include "ping6.h"
-#include "progress.h"
-#include "terminal.h"
 #include "unique_fd.h"
 
 namespace {
@@ -91,22 +88,6 @@ RecvResult receive_all(int fd, Clock::time_point deadline, std::string& reply) {
   }
 }
 
-// Every message of the query client goes out through these, so that the
-// progress line on the terminal is out of the way first.
-
-void report_error(const char* what) {
-  progress_clear();
-  perror(what);
-}
-
-/// A message without a line end, as the client has always printed them.
-void report_partial(const char* text) {
-  progress_clear();
-  fputs(text, stdout);
-  flush_stdout();
-  progress_after_partial_line();
-}
-
 /// Opens the connection of connect_ipv6; `interrupted` tells a connect that
 /// Ctrl-C cut short (-1 without a message) from one that failed.
 int connect_link_local(const char* address, const char* iface_name,
@@ -121,18 +102,16 @@ int connect_link_local(const char* address, const char* iface_name,
 
   const int parsed = inet_pton(AF_INET6, address, &dest.sin6_addr);
   if (parsed < 0) {
-    report_error(Z("web_connect_not_wait:Ошибка: первый параметр не относится к "
+    print_errno(Z("web_connect_not_wait:Ошибка: первый параметр не относится к "
              "категории корректных адресов"));
     return -1;
   }
   if (parsed == 0) {
-    progress_clear();
-    printf("ip address=%s\n", address);
-    flush_stdout();
-    // inet_pton leaves errno alone here; without this perror would append
+    print_format("ip address=%s\n", address);
+    // inet_pton leaves errno alone here; without this the message would end in
     // the text of whatever failed last, somewhere else.
     errno = EINVAL;
-    report_error(Z("web_connect_not_wait:Ошибка: второй параметр не содержит "
+    print_errno(Z("web_connect_not_wait:Ошибка: второй параметр не содержит "
              "корректного IP-адреса"));
     return -1;
   }
@@ -142,8 +121,8 @@ int connect_link_local(const char* address, const char* iface_name,
   // would go out through another adapter (an office network, a VPN) from
   // another of this computer's addresses, to a host the device chose.
   if (!IN6_IS_ADDR_LINKLOCAL(&dest.sin6_addr)) {
-    progress_clear();
-    fprintf(stderr, "error:connect: not a link-local address: %s\n", address);
+    print_error(std::string("error:connect: not a link-local address: ") +
+                address + "\n");
     return -1;
   }
 
@@ -152,7 +131,7 @@ int connect_link_local(const char* address, const char* iface_name,
   unique_fd fd(socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
                       IPPROTO_TCP));
   if (fd.get() == -1) {
-    report_error(Z("dc_connect:невозможно создать сокет connect"));
+    print_errno(Z("dc_connect:невозможно создать сокет connect"));
     return -1;
   }
 
@@ -162,13 +141,13 @@ int connect_link_local(const char* address, const char* iface_name,
       // Abandoned at Ctrl-C: the operator asked for it, no message.
       interrupted = errno == EINTR && sweep_interrupted();
       if (!interrupted)
-        report_error("error:connect");
+        print_errno("error:connect");
       return -1;
     }
   }
   // Callers get the system's default blocking mode back.
   if (!make_blocking(fd.get())) {
-    report_error("error:connect");
+    print_errno("error:connect");
     return -1;
   }
   return fd.release();
@@ -208,7 +187,7 @@ void crs_send_string(int fd, const std::string& text) {
     const ssize_t n =
         send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
     if (n == -1) {
-      report_partial("crs_send failed");
+      print("crs_send failed");
       return;
     }
     sent += static_cast<size_t>(n);
@@ -218,7 +197,7 @@ void crs_send_string(int fd, const std::string& text) {
 long crs_send(int fd, const void* data, unsigned long len, int /*unused*/) {
   const ssize_t n = send(fd, data, len, MSG_NOSIGNAL);
   if (n == -1)
-    report_partial("crs_send failed");
+    print("crs_send failed");
   return n;
 }
 
@@ -252,13 +231,13 @@ QueryEnd query_contr_net_info(const char* address, const char* iface_name,
   std::string reply;
   switch (receive_all(fd.get(), deadline, reply)) {
     case RecvResult::kFailed:
-      report_partial("error:recv failed");
+      print("error:recv failed");
       return QueryEnd::kFailed;
     case RecvResult::kTimeout:
-      report_partial("error:recv timeout");
+      print("error:recv timeout");
       return QueryEnd::kFailed;
     case RecvResult::kTooLarge:
-      report_partial("error:reply too large");
+      print("error:reply too large");
       return QueryEnd::kFailed;
     case RecvResult::kInterrupted:
       return QueryEnd::kInterrupted;  // without a message

@@ -12,8 +12,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "console.h"
 #include "interrupt.h"
-#include "output.h"
 
 namespace {
 
@@ -186,12 +186,11 @@ bool ping6(int /*iface_index*/, const std::string& iface_name,
         &status, &start_error);
   } catch (const std::runtime_error&) {
     // Out of descriptors or processes: no sweep at all, which an empty
-    // summary must not pass for. What stdout holds goes out first. (The
-    // reason travels beside the exception, not in it: with no descriptor
-    // left, UBSan cannot check an exception object's type, as it probes
-    // memory through a pipe, and reports every use of one.)
-    flush_stdout();
-    fprintf(stderr, "error:popen: %s\n", strerror(start_error));
+    // summary must not pass for. (The reason travels beside the exception,
+    // not in it: with no descriptor left, UBSan cannot check an exception
+    // object's type, as it probes memory through a pipe, and reports every
+    // use of one.)
+    print_error(std::string("error:popen: ") + strerror(start_error) + "\n");
     return false;
   }
   parser.finish();
@@ -202,6 +201,6 @@ bool ping6(int /*iface_index*/, const std::string& iface_name,
       sweep_interrupted() ? "" : ping_failure(status, neighbours.size() > before);
   if (failure.empty())
     return true;
-  fprintf(stderr, "%s\n", failure.c_str());
+  print_error(failure + "\n");
   return false;
 }

@@ -7,13 +7,6 @@
 #include <string_view>
 #include <unordered_set>
 
-/// The text hook for every Russian text shown on the console: returns its
-/// argument unchanged, so that one place can later translate or recode them.
-/// The console texts are kept byte for byte as they have always been,
-/// quirks included ("Выберете", "от 1 to", a message without its line
-/// end): operators know them, and their scripts match them.
-const char* Z(const char* text);
-
 /// Runs `cmd` through the shell and returns everything it wrote to standard
 /// output; its wait status (from pclose) goes to `status` when given.
 /// Throws std::runtime_error("popen() failed!") when it cannot start, after

@@ -1,4 +1,4 @@
-#include "terminal.h"
+#include "device_text.h"
 
 #include <initializer_list>
 #include <string_view>

@@ -1,9 +1,12 @@
-#ifndef CONTR_DISCOVERY_TERMINAL_H_
-#define CONTR_DISCOVERY_TERMINAL_H_
+#ifndef CONTR_DISCOVERY_DEVICE_TEXT_H_
+#define CONTR_DISCOVERY_DEVICE_TEXT_H_
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+
+// Text a device sent, made fit for the operator's terminal: pure text in,
+// text out. What writes it, and knows the terminal's width, is console.
 
 /// What a device sent, made harmless for a terminal. Only well-formed UTF-8
 /// passes: a byte that does not start a well-formed sequence becomes one
@@ -45,12 +48,9 @@ inline constexpr size_t kMinDumpPieceBytes = 8;
 std::string quote_reply(std::string_view reply,
                         size_t piece_bytes = kDumpPieceBytes);
 
-/// The piece size for standard output: kDumpPieceBytes, or on a terminal
-/// narrower than that allows its width less five columns ("> " and "..."),
-/// but at least kMinDumpPieceBytes.
-size_t dump_piece_bytes();
+/// The piece size for a terminal of `columns` (0: no terminal):
+/// kDumpPieceBytes, or on a terminal narrower than that allows its width
+/// less five columns ("> " and "..."), but at least kMinDumpPieceBytes.
+size_t dump_piece_bytes(unsigned columns);
 
-/// Prints "Заголовок не найден." and the quoted reply on standard output.
-void show_headerless_reply(std::string_view reply);
-
-#endif  // CONTR_DISCOVERY_TERMINAL_H_
+#endif  // CONTR_DISCOVERY_DEVICE_TEXT_H_

@@ -1,15 +1,6 @@
-#include "terminal.h"
-
-#include <sys/ioctl.h>
-#include <unistd.h>
+#include "device_text.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-
-#include "output.h"
-#include "ping6.h"
-#include "progress.h"
 
 namespace {
 
@@ -211,24 +202,8 @@ std::string quote_reply(std::string_view reply, size_t piece_bytes) {
   return quoted;
 }
 
-size_t dump_piece_bytes() {
-  // ioctl fails with ENOTTY on anything but a terminal, and a perror may
-  // follow.
-  const int saved = errno;
-  size_t piece = kDumpPieceBytes;
-  winsize size{};
-  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 &&
-      size.ws_col < kDumpPieceBytes + 5)
-    piece = size.ws_col > kMinDumpPieceBytes + 5 ? size.ws_col - 5u
-                                                 : kMinDumpPieceBytes;
-  errno = saved;
-  return piece;
-}
-
-void show_headerless_reply(std::string_view reply) {
-  progress_clear();
-  const std::string shown = Z("Заголовок не найден.") + std::string("\n") +
-                            quote_reply(reply, dump_piece_bytes());
-  fwrite(shown.data(), 1, shown.size(), stdout);
-  flush_stdout();
+size_t dump_piece_bytes(unsigned columns) {
+  if (columns == 0 || columns >= kDumpPieceBytes + 5)
+    return kDumpPieceBytes;
+  return columns > kMinDumpPieceBytes + 5 ? columns - 5 : kMinDumpPieceBytes;
 }
