@@ -1,6 +1,7 @@
-// The terminal filter: its output is always well-formed UTF-8 without a
-// character that steers a terminal, and text without such characters comes
-// out unchanged. The checks decode on their own, independent of the filter.
+// The terminal filter: its output is always well-formed UTF-8 of the
+// repertoire's characters alone (for lines: and blanks, LF and CR LF), and
+// text of those comes out unchanged. The checks decode on their own,
+// independent of the filter.
 #include <cstdlib>
 #include <string>
 
@@ -10,12 +11,17 @@
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   const std::string shown = terminal_safe(text);
-  if (!textcheck::steering_in(shown).empty())
+  if (!textcheck::foreign_in(shown).empty())
     abort();
-  if (textcheck::steering_in(text).empty() && shown != text)
+  if (textcheck::foreign_in(text).empty() && shown != text)
+    abort();
+  const std::string lines = terminal_safe_lines(text);
+  if (!textcheck::foreign_in(lines, " \n\r").empty())
+    abort();
+  if (textcheck::foreign_in(text, " \n\r").empty() && lines != text)
     abort();
   // Nothing grows: each replaced byte or character is one '?'.
-  if (shown.size() > text.size())
+  if (shown.size() > text.size() || lines.size() != shown.size())
     abort();
   // The head that a dump keeps never ends inside a letter of well-formed
   // text, and gives up at most three bytes of the limit.

@@ -161,6 +161,14 @@ void progress_clear() {
 }
 
 void show_headerless_reply(std::string_view reply) {
+  // The pieces must fit the terminal the operator reads them on: standard
+  // output's, or where that goes into a pipe ("contr_discovery | tee
+  // run.log"), standard error's, which is then the same screen.
+  unsigned columns = 0;
+  if (is_terminal(STDOUT_FILENO))
+    columns = columns_of(STDOUT_FILENO);
+  else if (is_terminal(STDERR_FILENO))
+    columns = columns_of(STDERR_FILENO);
   print(Z("Заголовок не найден.") + std::string("\n") +
-        quote_reply(reply, dump_piece_bytes(columns_of(STDOUT_FILENO))));
+        quote_reply(reply, dump_piece_bytes(columns)));
 }

@@ -8,6 +8,24 @@
 
 namespace {
 
+/// A dotted quad has at most 15 characters, so every real address is
+/// shown whole.
+constexpr size_t kShownAddressChars = 15;
+
+/// The address field as the status line shows it: filtered and bounded.
+/// Shown whole, a long field would wrap, and its tail could start a row
+/// that reads as a status line of another controller.
+std::string shown_address(const std::string& ip) {
+  std::string shown = terminal_safe(ip);
+  // Every character of the filtered text takes one column.
+  const size_t head = utf8_prefix_chars(shown, kShownAddressChars);
+  if (head < shown.size()) {
+    shown.resize(head);
+    shown += "...";
+  }
+  return shown;
+}
+
 /// Reads one token into `field`, capped; false at the end of the body.
 bool read_token(std::istream& in, std::string& field) {
   if (!(in >> field))
@@ -59,7 +77,7 @@ bool contr_net_info::check_ips_masks(std::string& reason) const {
 
 void contr_net_info::get_print(std::string& line) {
   // The controller chose these bytes; on the console they must stay text.
-  line = terminal_safe(ip_contr);
+  line = shown_address(ip_contr);
   std::string reason;
   available = check_ips_masks(reason);
   if (available) {

@@ -32,7 +32,8 @@ struct contr_net_info {
   bool check_ips_masks(std::string& reason) const;
 
   /// Replaces `line` with the status line and sets `available`. The
-  /// controller's texts in it are made safe for the terminal.
+  /// controller's texts in it are made safe for the terminal, and of its
+  /// address at most the first 15 characters are shown, then "...".
   void get_print(std::string& line);
 };
 

@@ -52,31 +52,31 @@ char32_t decode(std::string_view s, size_t n) {
   return cp;
 }
 
-/// Characters shown as '?', as ranges of code points in ascending order.
-/// Controls: ESC starts the sequences that move the cursor, recolour,
-/// retitle or fill the clipboard; a lone CR lets later text overwrite a
-/// line; U+009B is CSI on terminals that decode UTF-8. Format characters:
-/// the bidirectional ones reorder how the rest of a line is displayed
-/// (CVE-2021-42574), the others are invisible or join what they stand
-/// between. Separators and fillers: U+2028/U+2029 break a line, and the
-/// blanks other than U+0020 would let a field pass for the blanks of a
-/// status line or pad it out to a row of its own.
+/// The characters a device's text may show as themselves, as ranges of
+/// code points in ascending order; everything else is one '?'. Every one
+/// of them draws with ink, in one cell, in the monospace fonts of a Debian
+/// desktop (DejaVu Sans Mono, Liberation Mono, Noto Sans Mono), so that
+/// none can stand for a blank, vanish or take two cells. A list of what to
+/// refuse would grow with every blank, invisible or double-width character
+/// found next; this one only ever grows by a decision. It holds printable
+/// ASCII but the space, the Latin-1 signs and letters and Latin
+/// Extended-A (not the no-break space or the soft hyphen), the Greek
+/// letters, the Cyrillic letters of living languages (not the historic
+/// ones and combining marks of U+0460..U+048F) and the common dashes,
+/// quotes, daggers, bullet, ellipsis, per mille, angle quotes, euro,
+/// numero, trade mark, arrows and minus.
 constexpr struct {
   char32_t first, last;
-} kReplaced[] = {
-    {0x0000, 0x0008}, {0x000b, 0x001f}, {0x007f, 0x00a0}, {0x00ad, 0x00ad},
-    {0x0600, 0x0605}, {0x061c, 0x061c}, {0x06dd, 0x06dd}, {0x070f, 0x070f},
-    {0x0890, 0x0891}, {0x08e2, 0x08e2}, {0x115f, 0x1160}, {0x1680, 0x1680},
-    {0x180e, 0x180e}, {0x2000, 0x200f}, {0x2028, 0x202f}, {0x205f, 0x2064},
-    {0x2066, 0x206f}, {0x2800, 0x2800}, {0x3000, 0x3000}, {0x3164, 0x3164},
-    {0xfeff, 0xfeff}, {0xffa0, 0xffa0}, {0xfff9, 0xfffb}, {0x110bd, 0x110bd},
-    {0x110cd, 0x110cd}, {0x13430, 0x1343f}, {0x1bca0, 0x1bca3},
-    {0x1d173, 0x1d17a}, {0xe0001, 0xe0001}, {0xe0020, 0xe007f},
+} kShown[] = {
+    {0x0021, 0x007e}, {0x00a1, 0x00ac}, {0x00ae, 0x017f}, {0x0391, 0x03a1},
+    {0x03a3, 0x03a9}, {0x03b1, 0x03c9}, {0x0400, 0x045f}, {0x0490, 0x04ff},
+    {0x2010, 0x2010}, {0x2012, 0x2015}, {0x2018, 0x201e}, {0x2020, 0x2022},
+    {0x2026, 0x2026}, {0x2030, 0x2030}, {0x2039, 0x203a}, {0x20ac, 0x20ac},
+    {0x2116, 0x2116}, {0x2122, 0x2122}, {0x2190, 0x2193}, {0x2212, 0x2212},
 };
 
-/// TAB and LF pass; a CR is decided by what follows it.
-bool is_replaced(char32_t cp) {
-  for (const auto& range : kReplaced) {
+bool is_shown(char32_t cp) {
+  for (const auto& range : kShown) {
     if (cp < range.first)
       return false;
     if (cp <= range.last)
@@ -85,9 +85,9 @@ bool is_replaced(char32_t cp) {
   return false;
 }
 
-}  // namespace
-
-std::string terminal_safe(std::string_view text) {
+/// The filter of both forms. `lines`: the blank, LF and a CR right before
+/// an LF stay as well.
+std::string filter(std::string_view text, bool lines) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
@@ -101,14 +101,26 @@ std::string terminal_safe(std::string_view text) {
       continue;
     }
     const char32_t cp = decode(rest, n);
-    const bool crlf = cp == '\r' && rest.size() > 1 && rest[1] == '\n';
-    if (is_replaced(cp) && !crlf)
-      out += '?';
-    else
+    // A lone CR would let what follows overwrite the line; a TAB moves the
+    // cursor by up to eight columns for one character.
+    const bool layout =
+        lines && (cp == ' ' || cp == '\n' ||
+                  (cp == '\r' && rest.size() > 1 && rest[1] == '\n'));
+    if (is_shown(cp) || layout)
       out.append(rest.substr(0, n));
+    else
+      out += '?';
     i += n;
   }
   return out;
+}
+
+}  // namespace
+
+std::string terminal_safe(std::string_view text) { return filter(text, false); }
+
+std::string terminal_safe_lines(std::string_view text) {
+  return filter(text, true);
 }
 
 size_t utf8_head_size(std::string_view text, size_t max) {
@@ -147,15 +159,11 @@ std::string quote_reply(std::string_view reply, size_t piece_bytes) {
   }
   bool left_out = kept.size() < reply.size();
   // The filter turns no byte into a line feed and no line feed into
-  // anything else, so the lines are the same before and after it. A TAB
-  // would move the cursor by up to eight columns for one byte, and the
-  // pieces below count one column a byte.
-  std::string text = terminal_safe(kept);
-  std::replace(text.begin(), text.end(), '\t', '?');
+  // anything else, so the lines are the same before and after it.
+  const std::string text = terminal_safe_lines(kept);
 
   // A piece of P bytes never wraps: every character the filter lets
-  // through takes at most as many columns as it has bytes (ASCII one, the
-  // wide East Asian letters two of their three or four).
+  // through takes one column, and has at least one byte.
   std::string quoted;
   size_t shown = 0;
   bool full = false;

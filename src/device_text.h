@@ -8,15 +8,17 @@
 // Text a device sent, made fit for the operator's terminal: pure text in,
 // text out. What writes it, and knows the terminal's width, is console.
 
-/// What a device sent, made harmless for a terminal. Only well-formed UTF-8
-/// passes: a byte that does not start a well-formed sequence becomes one
-/// '?', and so does each of these characters: a C0 control other than TAB
-/// and LF (a CR right before an LF is kept), DEL, U+0080..U+009F, every
-/// format character (general category Cf, the bidirectional controls among
-/// them), U+2028 and U+2029, the space separators other than U+0020, and
-/// the fillers that show as blanks (U+115F, U+1160, U+2800, U+3164,
-/// U+FFA0). Everything else, Cyrillic among it, passes unchanged.
+/// One field a device sent (an address, a name), as the terminal may show
+/// it: each character of a fixed repertoire of visible ones, each drawn
+/// in one cell (printable ASCII but the blank, Latin-1 and Latin
+/// Extended-A letters and signs, Greek and Cyrillic letters, common
+/// punctuation), stays as it is; every other character, and each byte that
+/// starts no well-formed UTF-8 sequence, becomes one '?'.
 std::string terminal_safe(std::string_view text);
+
+/// terminal_safe for lines of text: the blank, LF and a CR right before an
+/// LF stay as well. A TAB is '?' here too.
+std::string terminal_safe_lines(std::string_view text);
 
 /// How many leading bytes of `text` to keep so that at most `max` remain:
 /// when the first dropped byte continues a UTF-8 sequence, the cut moves
@@ -39,7 +41,7 @@ inline constexpr size_t kMinDumpPieceBytes = 8;
 /// What the console shows of a reply without a header block, so that
 /// nothing a device sends passes for the tool's own lines: its head (at
 /// most kMaxDumpBytes, cut before a split letter, and at most
-/// kMaxDumpLines line ends) through the terminal filter, TAB as '?' too;
+/// kMaxDumpLines line ends) through terminal_safe_lines;
 /// each line cut into pieces of at most `piece_bytes` bytes (never inside
 /// a letter; the CR of a CR LF stays with the last piece and does not
 /// count), each piece quoted as "> " + piece + LF, at most kMaxDumpLines

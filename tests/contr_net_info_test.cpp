@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_util.h"
+
 namespace {
 
 struct Fields {
@@ -122,7 +124,7 @@ TEST(ContrNetInfoRead, FieldsAreCappedAtWholeLetters) {
   info.read(k1024 + "a 0.0.0.0 0 name " + k1024 + "b x sys");
   std::string line;
   info.get_print(line);
-  EXPECT_EQ(line, k1024 + " 'контроллер доступен' name\tsys");
+  EXPECT_EQ(line, "kkkkkkkkkkkkkkk... 'контроллер доступен' name\tsys");
 }
 
 TEST(ParseIPv4String, Values) {
@@ -211,6 +213,38 @@ TEST(GetPrint, SixShapes) {
     info.get_print(line);
     EXPECT_EQ(line, c.line) << c.body;
     EXPECT_EQ(info.available, c.available) << c.body;
+  }
+}
+
+// The address field shows at most 15 characters, as many as a dotted quad
+// has, then "...": its tail cannot wrap into a row that reads as another
+// controller's. The verdict is still taken on the whole field.
+TEST(GetPrint, AnAddressFieldShowsAtMost15Characters) {
+  std::string forged = "192.168.1.10";
+  forged.append(68, '=');
+  forged += "192.168.1.77";  // 92 characters
+  struct Case {
+    std::string ip;
+    std::string line;
+  } cases[] = {
+      {"192.168.001.100", "192.168.001.100 'контроллер доступен' K\tS"},
+      {"192.168.100.1000",
+       "192.168.100.100... 'нет доступа к контроллеру' "
+       "(ip_pc & mask_contr) != (ip_contr & mask_contr) K\tS"},
+      {forged, "192.168.1.10===... 'контроллер доступен' K\tS"},
+      {testutil::cyrillic(32), "ЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖ... 'нет доступа к контроллеру' "
+                              "(ip_pc & mask_contr) != (ip_contr & mask_contr) K\tS"},
+      // Filtered first: each '?' is one character.
+      {"192.168.1.\x1b[2J\x1b[H", "192.168.1.?[2J?... 'контроллер доступен' K\tS"},
+  };
+  for (const Case& c : cases) {
+    contr_net_info info;
+    info.ip_pc = "192.168.1.20";
+    info.mask_pc = "255.255.255.0";
+    info.read(c.ip + " 255.255.255.0 0 K " + c.ip + " a S");
+    std::string line;
+    info.get_print(line);
+    EXPECT_EQ(line, c.line) << c.ip;
   }
 }
 

@@ -28,38 +28,48 @@ std::string utf8(char32_t cp) {
   return s;
 }
 
-TEST(TerminalSafe, ReplacesControlsKeepsText) {
+// A field keeps no blank, TAB or line end; lines keep the blank, LF and a
+// CR right before an LF. Controls are one '?' in both.
+TEST(TerminalSafe, FieldsAndLines) {
   struct Case {
-    std::string in, out;
+    std::string in, field, lines;
   } cases[] = {
-      {"", ""},
-      {"plain text 123", "plain text 123"},
-      {"Котельная-1\tОтопление,ГВС", "Котельная-1\tОтопление,ГВС"},
-      {"a\nb", "a\nb"},
-      {"a\r\nb", "a\r\nb"},
-      {"\r\n\r\n", "\r\n\r\n"},
+      {"", "", ""},
+      {"Котельная-1", "Котельная-1", "Котельная-1"},
+      {"plain text 123", "plain?text?123", "plain text 123"},
+      {"Котельная-1\tОтопление,ГВС", "Котельная-1?Отопление,ГВС",
+       "Котельная-1?Отопление,ГВС"},
+      {"a\nb", "a?b", "a\nb"},
+      {"a\r\nb", "a??b", "a\r\nb"},
+      {"\r\n\r\n", "????", "\r\n\r\n"},
       // A lone CR would let the next bytes overwrite what is on the line.
-      {"ok\rno", "ok?no"},
-      {"end\r", "end?"},
-      {"\r\r\n", "?\r\n"},
-      {std::string("a\0b", 3), "a?b"},
-      {"\x1b[2J\x1b]52;c;cm0gLXJm\x07", "?[2J?]52;c;cm0gLXJm?"},
-      {"\x08\x7f\x0b\x0c", "????"},
-      {"\x01\x1f\x20\x7e", "?? ~"},
+      {"ok\rno", "ok?no", "ok?no"},
+      {"end\r", "end?", "end?"},
+      {"\r\r\n", "???", "?\r\n"},
+      {std::string("a\0b", 3), "a?b", "a?b"},
+      {"\x1b[2J\x1b]52;c;cm0gLXJm\x07", "?[2J?]52;c;cm0gLXJm?",
+       "?[2J?]52;c;cm0gLXJm?"},
+      {"\x08\x7f\x0b\x0c", "????", "????"},
+      {"\x01\x1f\x20\x7e", "???~", "?? ~"},
       // C1 controls in their UTF-8 form: C2 9B is CSI on UTF-8 terminals.
-      {"x\xc2\x9b" "31mred", "x?31mred"},
-      {"\xc2\x80\xc2\x9f\xc2\xa0\xc2\xa9", "???\xc2\xa9"},  // A0: no-break space
+      {"x\xc2\x9b" "31mred", "x?31mred", "x?31mred"},
+      // No-break space, then the first Latin-1 signs.
+      {"\xc2\xa0\xc2\xa1\xc2\xa9", "?\xc2\xa1\xc2\xa9",
+       "?\xc2\xa1\xc2\xa9"},
       // Raw 8-bit C1 bytes: CSI on a terminal in 8-bit mode.
-      {"x\x9b" "31mred\x9b" "5A", "x?31mred?5A"},
-      {"\x80\x9b\xff\xc2", "????"},
-      {"\xc2\x1b", "??"},
+      {"x\x9b" "31mred\x9b" "5A", "x?31mred?5A", "x?31mred?5A"},
+      {"\x80\x9b\xff\xc2", "????", "????"},
+      {"\xc2\x1b", "??", "??"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(terminal_safe(c.in), c.out) << c.in;
+  for (const Case& c : cases) {
+    EXPECT_EQ(terminal_safe(c.in), c.field) << c.in;
+    EXPECT_EQ(terminal_safe_lines(c.in), c.lines) << c.in;
+  }
 }
 
 // One '?' for each byte that does not begin a well-formed sequence; the
-// scan goes on with the very next byte.
+// scan goes on with the very next byte. A well-formed character outside
+// the repertoire is one '?', whatever its length.
 TEST(TerminalSafe, IllFormedSequences) {
   struct Case {
     std::string what, in, out;
@@ -78,47 +88,57 @@ TEST(TerminalSafe, IllFormedSequences) {
       {"cut three-byte then ASCII", "\xe2\x82" "A", "??A"},
       {"cut four-byte then Cyrillic", "\xf0\x9f\x98Ж", "???Ж"},
       {"lead then lead", "\xd0\xd0\x96", "?Ж"},
-      {"highest", "\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"},
-      {"emoji", "\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
-      {"last before surrogates", "\xed\x9f\xbf", "\xed\x9f\xbf"},
-      {"first after surrogates", "\xee\x80\x80", "\xee\x80\x80"},
-      {"smallest three-byte", "\xe0\xa0\x80", "\xe0\xa0\x80"},
+      {"highest", "\xf4\x8f\xbf\xbf", "?"},
+      {"emoji", "\xf0\x9f\x98\x80", "?"},
+      {"last before surrogates", "\xed\x9f\xbf", "?"},
+      {"first after surrogates", "\xee\x80\x80", "?"},
+      {"smallest three-byte", "\xe0\xa0\x80", "?"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(terminal_safe(c.in), c.out) << c.what;
 }
 
-// Characters that would reorder, hide or break a line, or pass for the
-// blanks between the fields of a status line, are one '?' each; their
-// neighbours are ordinary text.
-TEST(TerminalSafe, FormatSpaceAndBlankCharacters) {
+// The edges of the repertoire, and what lies just outside them: the
+// characters that draw as a blank, as nothing or in two cells.
+TEST(TerminalSafe, TheRepertoire) {
   struct Case {
     std::string what;
-    std::initializer_list<char32_t> replaced, kept;
+    std::initializer_list<char32_t> shown, replaced;
   } cases[] = {
-      {"bidirectional",
-       {0x061c, 0x200e, 0x200f, 0x202a, 0x202e, 0x2066, 0x2069},
-       {0x061b, 0x061d, 0x2065}},
-      {"line and paragraph separators", {0x2028, 0x2029}, {0x2027, 0x2030}},
-      {"spaces", {0x00a0, 0x1680, 0x2000, 0x2005, 0x200a, 0x202f, 0x205f, 0x3000},
-       {0x00a1, 0x167f, 0x1681, 0x205e, 0x2fff, 0x3001}},
-      {"blank fillers", {0x115f, 0x1160, 0x2800, 0x3164, 0xffa0},
-       {0x115e, 0x1161, 0x2801, 0x3163, 0x3165, 0xff9f, 0xffa1}},
-      {"other format characters",
-       {0x00ad, 0x0600, 0x0605, 0x06dd, 0x070f, 0x0890, 0x0891, 0x08e2, 0x180e,
-        0x200b, 0x200d, 0x2060, 0x2064, 0x206a, 0x206f, 0xfeff, 0xfff9, 0xfffb,
-        0x110bd, 0x110cd, 0x13430, 0x1343f, 0x1bca0, 0x1bca3, 0x1d173,
-        0x1d17a, 0xe0001, 0xe0020, 0xe007f},
-       {0x00ac, 0x00ae, 0x0606, 0x08e3, 0x180f, 0xfefe, 0xfff8, 0xfffc,
-        0x110be, 0x13440, 0x1bca4, 0x1d17b, 0xe0002, 0xe0080}},
-      {"letters and signs", {}, {0x0410, 0x044f, 0x0401, 0x20ac, 0x2014}},
+      {"ASCII", {0x21, 0x7e}, {0x20, 0x7f}},
+      {"Latin-1 and Latin Extended-A", {0xa1, 0xac, 0xae, 0x17f},
+       {0xa0, 0xad, 0x180}},
+      {"Greek", {0x391, 0x3a1, 0x3a3, 0x3a9, 0x3b1, 0x3c9},
+       {0x390, 0x3a2, 0x3aa, 0x3b0, 0x3ca}},
+      {"Cyrillic", {0x400, 0x401, 0x410, 0x44f, 0x45f, 0x490, 0x4ff},
+       {0x3ff, 0x460, 0x483, 0x489, 0x48f, 0x500}},
+      {"punctuation",
+       {0x2010, 0x2012, 0x2015, 0x2018, 0x201e, 0x2020, 0x2022, 0x2026, 0x2030,
+        0x2039, 0x203a, 0x20ac, 0x2116, 0x2122, 0x2190, 0x2193, 0x2212},
+       {0x200f, 0x2011, 0x2016, 0x2017, 0x201f, 0x2023, 0x2025, 0x2027,
+        0x2031, 0x2038, 0x203b, 0x20ab, 0x20ad, 0x2115, 0x2117, 0x2121,
+        0x2123, 0x218f, 0x2194, 0x2211, 0x2213}},
+      // U+FFFC draws an empty cell in DejaVu Sans Mono.
+      {"blank symbols and fillers", {},
+       {0xfffc, 0x2800, 0x3164, 0xffa0, 0x115f, 0x1160, 0x1161, 0x11a2}},
+      {"invisible marks",
+       {},
+       {0x034f, 0x0301, 0x0483, 0xfe00, 0xfe0f, 0xe0100, 0xe01ef, 0x17b4,
+        0x17b5, 0x180b, 0x180e, 0x180f, 0x16fe4, 0x200b, 0x200d, 0x2060,
+        0xfeff}},
+      {"spaces, separators and bidirectional controls", {},
+       {0x1680, 0x2000, 0x200a, 0x202f, 0x205f, 0x3000, 0x2028, 0x2029,
+        0x200e, 0x202e, 0x2066, 0x2069, 0x061c}},
+      {"private use and unassigned", {},
+       {0xe000, 0xf8ff, 0xf0000, 0x10fffd, 0x0378, 0x2fffd, 0xe0080}},
+      {"wide letters and emoji", {}, {0x4e00, 0xac00, 0xff21, 0x1f600}},
   };
   for (const Case& c : cases) {
+    for (const char32_t cp : c.shown)
+      EXPECT_EQ(terminal_safe(utf8(cp)), utf8(cp))
+          << c.what << " U+" << std::hex << static_cast<unsigned>(cp);
     for (const char32_t cp : c.replaced)
       EXPECT_EQ(terminal_safe("a" + utf8(cp) + "b"), "a?b")
-          << c.what << " U+" << std::hex << static_cast<unsigned>(cp);
-    for (const char32_t cp : c.kept)
-      EXPECT_EQ(terminal_safe(utf8(cp)), utf8(cp))
           << c.what << " U+" << std::hex << static_cast<unsigned>(cp);
   }
 }
@@ -127,23 +147,21 @@ TEST(TerminalSafe, EveryByteValueAlone) {
   for (int b = 0; b < 256; ++b) {
     const std::string in(1, static_cast<char>(b));
     // Alone, every byte from 80 up is a stray or a cut sequence.
-    const bool replaced =
-        (b < 0x20 && b != '\t' && b != '\n') || b >= 0x7f;
-    EXPECT_EQ(terminal_safe(in), replaced ? "?" : in) << b;
+    const bool shown = b >= 0x21 && b <= 0x7e;
+    EXPECT_EQ(terminal_safe(in), shown ? in : "?") << b;
   }
 }
 
-// Every code point there is, 4096 at a time: text passes unchanged, each
-// character that must not reach a terminal becomes one '?'.
+// Every code point there is, 4096 at a time: what the repertoire holds
+// passes unchanged, everything else becomes one '?'.
 TEST(TerminalSafe, EveryCodePoint) {
   for (char32_t block = 0; block < 0x110000; block += 0x1000) {
     std::string in, expected;
     for (char32_t cp = block; cp < block + 0x1000; ++cp) {
       if (cp >= 0xd800 && cp <= 0xdfff)
         continue;
-      // A CR is kept only right before an LF, which is no case here.
       in += utf8(cp);
-      expected += textcheck::replaced(cp) ? "?" : utf8(cp);
+      expected += textcheck::shown(cp) ? utf8(cp) : "?";
     }
     ASSERT_EQ(terminal_safe(in), expected)
         << "block U+" << std::hex << static_cast<unsigned>(block);
@@ -258,8 +276,9 @@ TEST(QuoteReply, QuotedHeadOfAHeaderlessReply) {
                std::string(25, 'C')})},
       {"a letter at the cut", cat({"a", cyrillic(80)}), 64,
        quoted({cat({"a", cyrillic(62)}), cyrillic(18)})},
-      {"four bytes at the cut", cat({std::string(62, 'a'), "\xf0\x9f\x98\x80z"}),
-       64, quoted({std::string(62, 'a'), "\xf0\x9f\x98\x80z"})},
+      // Four bytes, one '?', one column.
+      {"an emoji at the cut", cat({std::string(62, 'a'), "\xf0\x9f\x98\x80zz"}),
+       64, quoted({cat({std::string(62, 'a'), "?z"}), "z"})},
       {"a tab in a long line", cat({std::string(70, 'a'), "\tb"}), 64,
        quoted({std::string(64, 'a'), "aaaaaa?b"})},
       {"a CR LF does not count", cat({x64, "\r\n"}), 64,
@@ -290,6 +309,20 @@ TEST(QuoteReply, QuotedHeadOfAHeaderlessReply) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(quote_reply(c.reply, c.piece), c.shown) << c.what;
+}
+
+// The pieces fit the terminal: with "> " before and "..." after, a piece
+// fills at most one row, so none wraps into a row of its own.
+TEST(DumpPieceBytes, FitsTheTerminal) {
+  struct Case {
+    unsigned columns;
+    size_t piece;
+  } cases[] = {
+      {0, 64},   {200, 64}, {80, 64}, {69, 64}, {68, 63}, {66, 61},
+      {64, 59},  {40, 35},  {14, 9},  {13, 8},  {9, 8},   {1, 8},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(dump_piece_bytes(c.columns), c.piece) << c.columns;
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ class WholeRun : public testutil::SegmentTest {
     std::string sweep = r.out;
     ASSERT_TRUE(testutil::remove_each(sweep, kSweepMessages)) << r.out;
     EXPECT_EQ(sweep, kAdapterAndAddress + kHeading + joined(printed) + kTail);
-    EXPECT_EQ(textcheck::steering_in(r.out), "");
+    EXPECT_EQ(textcheck::foreign_in(r.out, " \t\n\r"), "");
 
     std::string err = testutil::without_ping_warning(r.err);
     ASSERT_TRUE(testutil::remove_each(err, kSweepErrors)) << r.err;

@@ -1,12 +1,15 @@
 #ifndef CONTR_DISCOVERY_TESTS_TEXT_CHECK_H_
 #define CONTR_DISCOVERY_TESTS_TEXT_CHECK_H_
 
-// What a terminal must never receive from a device, checked by a decoder of
-// its own so that the tests and the fuzz targets do not take the filter's
-// word for it. Header-only: the fuzz targets use it without GoogleTest.
+// What a terminal may receive from a device, and how a terminal lays a line
+// out, checked by a decoder of their own so that the tests and the fuzz
+// targets do not take the filter's word for it. Header-only: the fuzz
+// targets use it without GoogleTest.
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace textcheck {
 
@@ -42,35 +45,30 @@ inline size_t decode_at(const std::string& s, size_t i, char32_t& cp) {
   return n;
 }
 
-/// What must never reach a terminal from a device, by what it is: the
-/// controls (C0 but TAB and LF, DEL, C1; a CR is allowed right before an
-/// LF only, which steering_in checks), the format characters of category
-/// Cf, the line and paragraph separators, the space separators other than
-/// U+0020, and the fillers that show as blanks.
-inline bool replaced(char32_t cp) {
+/// The characters a device's text may show on a terminal as themselves,
+/// written out from the list the tool promises: printable ASCII but the
+/// blank, Latin-1 signs and letters and Latin Extended-A (not U+00A0, not
+/// U+00AD), the Greek letters, the Cyrillic letters of living languages,
+/// and the named punctuation.
+inline bool shown(char32_t cp) {
   const auto in = [cp](char32_t lo, char32_t hi) { return cp >= lo && cp <= hi; };
-  const bool control =
-      (cp < 0x20 && cp != '\t' && cp != '\n') || in(0x7f, 0x9f);
-  const bool format =
-      cp == 0x00ad || in(0x0600, 0x0605) || cp == 0x061c || cp == 0x06dd ||
-      cp == 0x070f || in(0x0890, 0x0891) || cp == 0x08e2 || cp == 0x180e ||
-      in(0x200b, 0x200f) || in(0x202a, 0x202e) || in(0x2060, 0x2064) ||
-      in(0x2066, 0x206f) || cp == 0xfeff || in(0xfff9, 0xfffb) ||
-      cp == 0x110bd || cp == 0x110cd || in(0x13430, 0x1343f) ||
-      in(0x1bca0, 0x1bca3) || in(0x1d173, 0x1d17a) || cp == 0xe0001 ||
-      in(0xe0020, 0xe007f);
-  const bool separator = cp == 0x2028 || cp == 0x2029;
-  const bool space = cp == 0x00a0 || cp == 0x1680 || in(0x2000, 0x200a) ||
-                     cp == 0x202f || cp == 0x205f || cp == 0x3000;
-  const bool filler = cp == 0x115f || cp == 0x1160 || cp == 0x2800 ||
-                      cp == 0x3164 || cp == 0xffa0;
-  return control || format || separator || space || filler;
+  const bool ascii = in(0x21, 0x7e);
+  const bool latin = in(0xa1, 0xac) || in(0xae, 0x17f);
+  const bool greek = in(0x391, 0x3a1) || in(0x3a3, 0x3a9) || in(0x3b1, 0x3c9);
+  const bool cyrillic = in(0x400, 0x45f) || in(0x490, 0x4ff);
+  const bool punctuation =
+      cp == 0x2010 || in(0x2012, 0x2015) || in(0x2018, 0x201e) ||
+      in(0x2020, 0x2022) || cp == 0x2026 || cp == 0x2030 || cp == 0x2039 ||
+      cp == 0x203a || cp == 0x20ac || cp == 0x2116 || cp == 0x2122 ||
+      in(0x2190, 0x2193) || cp == 0x2212;
+  return ascii || latin || greek || cyrillic || punctuation;
 }
 
-/// Where `s` is not plain text for a terminal: each ill-formed byte and
-/// each character that must be replaced (a CR anywhere but right before an
-/// LF among them) as "offset:what ", empty when there is none.
-inline std::string steering_in(const std::string& s) {
+/// Where `s` holds what a device's text must not put on a terminal: each
+/// ill-formed byte, and each character that is neither shown() nor one of
+/// `layout` (of " \t\n\r": the blank, TAB and LF as themselves, a CR
+/// only right before an LF), as "offset:what "; empty when there is none.
+inline std::string foreign_in(const std::string& s, const std::string& layout = "") {
   std::string found;
   for (size_t i = 0; i < s.size();) {
     char32_t cp = 0;
@@ -80,8 +78,11 @@ inline std::string steering_in(const std::string& s) {
       ++i;
       continue;
     }
-    if (replaced(cp) &&
-        !(cp == '\r' && i + 1 < s.size() && s[i + 1] == '\n'))
+    const bool allowed =
+        shown(cp) ||
+        (cp < 0x80 && layout.find(static_cast<char>(cp)) != std::string::npos &&
+         (cp != '\r' || (i + 1 < s.size() && s[i + 1] == '\n')));
+    if (!allowed)
       found += std::to_string(i) + ":U+" + std::to_string(cp) + " ";
     i += n;
   }
@@ -95,6 +96,37 @@ inline bool well_formed(const std::string& s) {
     if ((n = decode_at(s, i, cp)) == 0)
       return false;
   return true;
+}
+
+/// The rows a terminal of `columns` shows for one line of text that holds
+/// only shown() characters, '?', blanks and TABs: each character one
+/// column, a TAB on to the next multiple of 8 (at most the last column, as
+/// terminals do), the next character on a new row once a row is full.
+inline std::vector<std::string> rows(const std::string& line, size_t columns) {
+  std::vector<std::string> out(1);
+  size_t column = 0;
+  for (size_t i = 0; i < line.size();) {
+    char32_t cp = 0;
+    size_t n = decode_at(line, i, cp);
+    if (n == 0)
+      n = 1;
+    if (cp == '\t') {
+      const size_t to = std::min((column / 8 + 1) * 8, columns - 1);
+      if (column < to) {
+        out.back().append(to - column, ' ');
+        column = to;
+      }
+    } else {
+      if (column == columns) {
+        out.emplace_back();
+        column = 0;
+      }
+      out.back().append(line, i, n);
+      ++column;
+    }
+    i += n;
+  }
+  return out;
 }
 
 }  // namespace textcheck
