@@ -1,5 +1,8 @@
 #include "device_text.h"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <initializer_list>
 #include <string_view>
 
@@ -166,6 +169,33 @@ TEST(TerminalSafe, EveryCodePoint) {
     ASSERT_EQ(terminal_safe(in), expected)
         << "block U+" << std::hex << static_cast<unsigned>(block);
   }
+}
+
+// Every character the filter lets through draws with ink, in one cell, in
+// the monospace fonts of a Debian desktop that have it: none can stand for
+// a blank, vanish, or take two cells. tests/glyphs.py reads the fonts.
+TEST(TerminalSafe, EveryShownCharacterDrawsInOneCell) {
+  CONTR_REQUIRE(testutil::missing("/usr/bin/python3"));
+  std::string list;
+  for (char32_t cp = 0; cp < 0x110000; ++cp) {
+    if (cp >= 0xd800 && cp <= 0xdfff)
+      continue;
+    const std::string text = utf8(cp);
+    if (terminal_safe(text) == text) {
+      char hex[16];
+      snprintf(hex, sizeof hex, "%x\n", static_cast<unsigned>(cp));
+      list += hex;
+    }
+  }
+  const std::string file = testutil::write_temp_file("code-points", list);
+  const testutil::ProcessResult r = testutil::run_process(
+      "/usr/bin/python3 " + testutil::source_dir() + "/tests/glyphs.py " + file,
+      "");
+  unlink(file.c_str());
+  if (r.status == 77)
+    CONTR_REQUIRE(r.out);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("DejaVu Sans Mono: "), std::string::npos) << r.out;
 }
 
 TEST(Utf8HeadSize, CutsBeforeASplitLetter) {

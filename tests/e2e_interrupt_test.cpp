@@ -416,25 +416,48 @@ TEST_F(Interrupt, NoProgressWithoutATerminal) {
             "error:connect: Connection refused\n");
 }
 
-// On a terminal of 40 columns a reply without a header block is quoted in
-// pieces of 35 bytes, so that with "> " and a "..." no piece wraps into a
-// row of its own.
+// A reply without a header block is quoted in pieces that fit the terminal
+// the operator sees, so that with "> " and a "..." no piece wraps into a
+// row of its own: standard output's terminal, or, with standard output in
+// a pipe ("| tee run.log"), standard error's.
 TEST(NarrowTerminal, AHeaderlessReplyIsQuotedInPiecesThatFit) {
   REQUIRE_NETNS();
   testutil::Lab lab("eth0 192.168.1.20/24",
                     {"d1 --mode raw --body '" + std::string(70, 'a') + "'"});
   ASSERT_TRUE(lab.ok());
-  testutil::ToolRunner tool(lab);
-  testutil::PtySession pty(tool.command(), 40);
-  ASSERT_TRUE(pty.wait_for(kQuestion, 30)) << pty.output();
-  pty.type("\n");
-  EXPECT_EQ(pty.wait_exit(10), 0) << testing::PrintToString(pty.output());
-  // The terminal writes each LF as CR LF.
-  const std::string a35(35, 'a');
-  EXPECT_NE(pty.output().find("Заголовок не найден.\r\n> " + a35 + "\r\n> " +
-                              a35 + "\r\n"),
-            std::string::npos)
-      << testing::PrintToString(pty.output());
+  struct Case {
+    std::string what;
+    unsigned short columns;
+    std::string redirects;  // "FILE" stands for a file of the run's
+    size_t piece;
+    bool in_file;  // the dump is looked for in FILE, not on the terminal
+  } cases[] = {
+      {"both on the terminal", 40, "", 35, false},
+      {"standard output into tee", 40, "| tee FILE", 35, true},
+      {"standard error into a file", 40, "2>FILE", 35, false},
+      {"a terminal of 66 columns", 66, "", 61, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testutil::ToolRunner tool(lab);
+    const std::string file = tool.out_dir() + "/file";
+    std::string redirects = c.redirects;
+    if (const size_t at = redirects.find("FILE"); at != std::string::npos)
+      redirects.replace(at, 4, file);
+    testutil::PtySession pty(tool.command("true", redirects), c.columns);
+    ASSERT_TRUE(pty.wait_for(kQuestion, 30)) << pty.output();
+    pty.type("\n");
+    EXPECT_EQ(pty.wait_exit(10), 0) << testing::PrintToString(pty.output());
+    // The terminal writes each LF as CR LF.
+    const std::string eol = c.in_file ? "\n" : "\r\n";
+    const std::string dump = "Заголовок не найден." + eol + "> " +
+                             std::string(c.piece, 'a') + eol + "> " +
+                             std::string(70 - c.piece, 'a') + eol;
+    const std::string shown =
+        c.in_file ? testutil::read_file(file) : pty.output();
+    EXPECT_NE(shown.find(dump), std::string::npos)
+        << testing::PrintToString(shown);
+  }
 }
 
 }  // namespace

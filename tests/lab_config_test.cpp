@@ -1,7 +1,10 @@
 // tools/lab reads node arguments as words and never runs them: the lab runs
 // as root, and its config is text.
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include "net.h"
 #include "test_util.h"
@@ -80,6 +83,82 @@ TEST(LabConfig, AFailedUpLeavesNothingBehind) {
     unlink(config.c_str());
   }
   testutil::sh("rm -rf " + dir);
+}
+
+/// True when a namespace of exactly this name is there.
+bool netns_exists(const std::string& name) {
+  return testutil::sh("ip netns list 2>/dev/null | awk '{print $1}' | "
+                      "grep -qxF -- " + name) == 0;
+}
+
+// A lab removes only what it made. Without a prefix line it takes one of
+// its own, and a lab named "lab" beside it, or one whose name begins like
+// its own, keeps its namespaces.
+TEST(LabConfig, ALabLeavesOtherLabsAlone) {
+  REQUIRE_NETNS();
+  const std::string mark = testutil::unique_name();
+  // As other labs would have named theirs: the old default prefix, and a
+  // prefix that the explicit one below begins.
+  const testutil::Netns others[] = {
+      testutil::Netns("lab-" + mark + "-h"), testutil::Netns("lab-" + mark + "-1"),
+      testutil::Netns(mark + "-x-h"), testutil::Netns(mark + "-7x")};
+  const std::string dir = testutil::temp_folder();
+  const std::string lab = testutil::source_dir() + "/tools/lab";
+  const std::string parts = "sim " + testutil::binary_dir() +
+                            "/controller_sim\nhost eth0\nnode n1 --no-sim\n";
+  for (const std::string& prefix_line :
+       {std::string(), "prefix " + mark + "\n"}) {
+    SCOPED_TRACE(prefix_line);
+    const std::string config =
+        testutil::write_temp_file("config", prefix_line + parts);
+    ASSERT_EQ(testutil::sh(lab + " up " + dir + "/state " + config), 0);
+    std::string own = testutil::read_file(dir + "/state/prefix");
+    ASSERT_FALSE(own.empty());
+    own.pop_back();  // its line end
+    if (prefix_line.empty()) {
+      EXPECT_EQ(own.rfind("lab-", 0), 0u) << own;
+    }
+    for (const char* part : {"-h", "-s", "-1"})
+      EXPECT_TRUE(netns_exists(own + part)) << own << part;
+    EXPECT_EQ(testutil::sh(lab + " down " + dir + "/state"), 0);
+    for (const char* part : {"-h", "-s", "-1"})
+      EXPECT_FALSE(netns_exists(own + part)) << own << part;
+    for (const testutil::Netns& other : others)
+      EXPECT_TRUE(netns_exists(other.name())) << other.name();
+    unlink(config.c_str());
+  }
+  testutil::sh("rm -rf " + dir);
+}
+
+// lab serve returns once the simulator listens, however long it takes to
+// start, and fails at once, with what it said, when it ends without.
+TEST(LabConfig, ServeWaitsUntilTheSimulatorListens) {
+  REQUIRE_NETNS();
+  testutil::Lab lab("eth0 192.168.1.20/24", {"n1 --no-sim"});
+  ASSERT_TRUE(lab.ok());
+  // A simulator that takes its time to start, for lab serve.
+  const std::string slow = lab.state_dir() + "/slow-sim";
+  std::ofstream(slow) << "#!/bin/sh\nsleep 1\nexec " << testutil::binary_dir()
+                      << "/controller_sim \"$@\"\n";
+  chmod(slow.c_str(), 0755);
+  std::ofstream(lab.state_dir() + "/sim") << slow << "\n";
+  const std::string serve =
+      testutil::source_dir() + "/tools/lab serve " + lab.state_dir();
+  const testutil::ProcessResult r =
+      testutil::run_process(serve + " --port 1201 && ip netns exec " +
+                                lab.host_ns() + " ss -Hltn 'sport = :1201'",
+                            "");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find(":1201"), std::string::npos) << r.out;
+
+  const testutil::ProcessResult bad =
+      testutil::run_process(serve + " --port 1202 --mode nonesuch", "");
+  EXPECT_NE(bad.status, 0);
+  EXPECT_NE(bad.err.find("the host: controller_sim does not listen"),
+            std::string::npos)
+      << bad.err;
+  EXPECT_NE(bad.err.find("usage: controller_sim"), std::string::npos)
+      << bad.err;
 }
 
 TEST(ControllerSim, HelpListsTheModes) {

@@ -68,7 +68,7 @@ std::vector<SegmentNode> make_nodes() {
        BYTES("\x1b[2J192.168.1.14 255.255.255.0 0 K\x1b]0;pwn\x07\0\x7f\b "
              "\x1b[2J192.168.1.14 a S\xc2\x9b" "31m\x1b]52;c;cm0gLXJmIH4=\x07"),
        "",
-       "?[2J192.168.1.14 'нет доступа к контроллеру' (ip_pc & mask_contr) != "
+       "?[2J192.168.1.1... 'нет доступа к контроллеру' (ip_pc & mask_contr) != "
        "(ip_contr & mask_contr) K?]0;pwn????\tS?31m?]52;c;cm0gLXJmIH4=?",
        row7(Address::kText, "\x1b[2J192.168.1.14", false, BYTES("K\x1b]0;pwn\x07\0\x7f\b"),
              "S\xc2\x9b" "31m\x1b]52;c;cm0gLXJmIH4=\x07")},
@@ -77,10 +77,11 @@ std::vector<SegmentNode> make_nodes() {
        "192.168.1.16 'контроллер доступен' сетевые настройки не сконфигурированы",
        row5(Address::kDottedQuad, "192.168.1.16", true, kUnconfigured)},
       {"mib_plus", reply_of_size(1048577), "--mode raw", "", ""},
-      // One field of 30000 bytes, kept to its first 1024.
+      // One field of 30000 bytes, kept to its first 1024 (the page shows
+      // them), of which the status line shows 15.
       {"big", big_reply(), "--mode raw",
-       b1024 + " 'нет доступа к контроллеру' (ip_pc & mask_pc) != (ip_contr & "
-               "mask_pc) Ошибка: настроенный адрес не совпадает с реальным.",
+       "bbbbbbbbbbbbbbb... 'нет доступа к контроллеру' (ip_pc & mask_pc) != "
+       "(ip_contr & mask_pc) Ошибка: настроенный адрес не совпадает с реальным.",
        row5(Address::kText, b1024, false, kDiffers)},
       {"refuse", "", "--mode refuse", "", ""},
       {"drop", "", "--mode drop", "", ""},

@@ -117,4 +117,50 @@ TEST(Scripts, HelpersNeverUseWhatAnotherUserMadeFirst) {
   }
 }
 
+// Run through sudo by the tree's owner, a script hands build/ and
+// fuzz/out/ back to that user when it ends, and never through a link: a
+// link in build/ to a file of root's, and a fuzz/out/ that is itself a
+// link to a folder of root's, leave root's files root's.
+TEST(Scripts, TheTreeIsHandedBackWithoutFollowingLinks) {
+  REQUIRE_ROOT();  // to hand something to another user
+  const testutil::SharedCopy copy;  // holds scripts/ and build/
+  const std::string tree = copy.dir();
+  const std::string outside = testutil::temp_folder();
+  ASSERT_EQ(testutil::sh("echo precious >" + outside + "/file && mkdir " +
+                         outside + "/dir && echo precious >" + outside +
+                         "/dir/inner && chown 65534:65534 " + tree +
+                         " && ln -s " + outside + "/file " + tree +
+                         "/build/link && mkdir " + tree + "/fuzz && ln -s " +
+                         outside + "/dir " + tree + "/fuzz/out"),
+            0);
+  const testutil::ProcessResult r = testutil::run_process(
+      "cd " + tree +
+          " && SUDO_UID=65534 bash -c '. scripts/deps.sh && become_root'",
+      "");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  struct Case {
+    std::string path;
+    bool follow;
+    uid_t owner;
+  } cases[] = {
+      {tree + "/build", false, 65534},
+      {tree + "/build/controller_sim", false, 65534},
+      {tree + "/build/link", false, 65534},
+      {tree + "/fuzz/out", false, 65534},
+      {outside + "/file", true, 0},
+      {outside + "/dir", true, 0},
+      {outside + "/dir/inner", true, 0},
+      // Not made by the scripts: stays as it was.
+      {tree + "/scripts", false, 0},
+  };
+  for (const Case& c : cases) {
+    struct stat st {};
+    ASSERT_EQ(c.follow ? stat(c.path.c_str(), &st) : lstat(c.path.c_str(), &st), 0)
+        << c.path;
+    EXPECT_EQ(st.st_uid, c.owner) << c.path;
+  }
+  testutil::sh("rm -rf " + outside);
+}
+
 }  // namespace

@@ -214,7 +214,9 @@ ChildResult run_child(const std::string& input,
   return r;
 }
 
-Netns::Netns() : name_(unique_name()) {
+Netns::Netns() : Netns(unique_name()) {}
+
+Netns::Netns(const std::string& name) : name_(name) {
   if (sh("ip netns add " + name_) != 0)
     ADD_FAILURE() << "cannot create namespace " << name_;
   sh("ip -n " + name_ + " link set lo up");

@@ -117,6 +117,8 @@ std::string with_private_tmp(const std::string& script);
 class Netns {
  public:
   Netns();
+  /// A namespace of this name, which must be one of this test's own.
+  explicit Netns(const std::string& name);
   ~Netns();
   Netns(const Netns&) = delete;
   Netns& operator=(const Netns&) = delete;
