@@ -11,10 +11,15 @@ install_deps() {
     # has neither.
     local pkgs=(build-essential g++ cmake make libgtest-dev git iproute2 iputils-ping procps
                 man-db dpkg-dev shellcheck)
+    # The fonts a Debian desktop's terminal draws with, and what reads them
+    # (python3-munkres answers fontTools' "scipy or munkres" for a few
+    # kilobytes instead of scipy's dozens of megabytes).
+    local fonts=(fonts-dejavu-core fonts-liberation2 fonts-noto-mono python3-fonttools
+                 python3-munkres)
     case $1 in
         test) pkgs+=(util-linux chromium busybox clang libclang-rt-dev strace mmdebstrap
-                     dpkg-dev debhelper devscripts lintian binutils) ;;
-        quick) ;;
+                     dpkg-dev debhelper devscripts lintian binutils curl "${fonts[@]}") ;;
+        quick) pkgs+=("${fonts[@]}") ;;
         package) pkgs+=(dpkg-dev debhelper devscripts lintian binutils) ;;
         portability) pkgs+=(mmdebstrap util-linux) ;;
         demo) pkgs+=(util-linux) ;;
@@ -34,7 +39,11 @@ install_deps() {
         fi
         sudo=(sudo)
     fi
-    echo "=== installing: ${missing[*]}"
+    if [ ${#sudo[@]} -gt 0 ]; then
+        echo "=== installing with sudo apt-get (sudo may ask for your password): ${missing[*]}"
+    else
+        echo "=== installing: ${missing[*]}"
+    fi
     if ! "${sudo[@]}" apt-get update -qq ||
        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
             --no-install-recommends "${missing[@]}" >/dev/null; then

@@ -8,6 +8,8 @@
 #include <set>
 #include <sstream>
 
+#include "lab_segment.h"
+#include "pty_session.h"
 #include "test_util.h"
 
 namespace {
@@ -121,6 +123,47 @@ TEST(Demo, TheToolWritesThePageAsTheUserWhoStartedSudo) {
     }
   }
   testutil::sh("rm -rf " + out);
+}
+
+// From where the tool runs, the demo's links lead where a real segment's
+// would: the pages of a reachable controller open and name it, those of a
+// controller in another subnet cannot be reached.
+TEST(Demo, TheLinksOfAReachableControllerOpen) {
+  REQUIRE_NETNS();
+  CONTR_REQUIRE(testutil::missing("curl"));
+  const std::string prefix = testutil::unique_name();
+  // The demo's namespaces are looked into from outside, so no private
+  // mount namespace: the question is answered with ENTER, and no page is
+  // written.
+  testutil::PtySession pty("env -u DISPLAY -u WAYLAND_DISPLAY CONTR_DEMO_BUILD=" +
+                           testutil::binary_dir() + " CONTR_DEMO_PREFIX=" +
+                           prefix + " " + testutil::source_dir() +
+                           "/scripts/demo");
+  ASSERT_TRUE(pty.wait_for(testutil::kQuestion, 60)) << pty.output();
+  const std::string curl =
+      "ip netns exec " + prefix + "-h curl -sS --max-time 5 http://";
+  struct Case {
+    std::string url;
+    int status;
+    std::string shows;
+  } cases[] = {
+      {"192.168.1.10/get_local_file/fbd.html", 0,
+       "<h1>Котельная-1</h1>\n<p>FBD программирование</p>"},
+      {"192.168.1.10/get_local_file/mal.html", 0, "<h1>Котельная-1</h1>\n<p>Меню</p>"},
+      {"192.168.1.10", 0, "<h1>Котельная-1</h1>\n<p>Диспетчеризация</p>"},
+      {"192.168.1.12/get_local_file/fbd.html", 0, "<h1>Щит-2</h1>"},
+      // curl: "Couldn't connect to server".
+      {"10.0.0.5/get_local_file/fbd.html", 7, ""},
+      {"192.168.2.5/get_local_file/mal.html", 7, ""},
+  };
+  for (const Case& c : cases) {
+    const testutil::ProcessResult r = testutil::run_process(curl + c.url, "");
+    EXPECT_EQ(r.status, c.status) << c.url << ": " << r.err;
+    EXPECT_NE(r.out.find(c.shows), std::string::npos) << c.url << ": " << r.out;
+  }
+  pty.type("\n");
+  EXPECT_EQ(pty.wait_exit(30), 0) << pty.output();
+  EXPECT_EQ(testutil::sh_out("ip netns list | grep -F -- " + prefix), "");
 }
 
 }  // namespace

@@ -31,9 +31,12 @@ const char kUsage[] =
     "usage: controller_sim [--help] [--port N] [--mode MODE] [--body TEXT | "
     "--body-file PATH]\n"
     "                      [--status TEXT] [--size BYTES] [--drip-ms N]\n"
-    "                      [--record]\n"
+    "                      [--record] [--web NAME]\n"
     "--record: when a connection ends, write what it received to standard\n"
     "          output as LENGTH:BYTES and a line feed\n"
+    "--web:    serve the controller's own pages on port 80 (IPv4 and IPv6):\n"
+    "          /, /get_local_file/fbd.html and /get_local_file/mal.html,\n"
+    "          each a short page naming NAME\n"
     "modes: normal    header block, body, close (default)\n"
     "       lf        as normal, but every line ends in LF only\n"
     "       raw       the body alone, no header block\n"
@@ -81,10 +84,14 @@ struct Options {
   long long size = 0;
   int drip_ms = 100;
   bool record = false;
+  std::string web;  // the name on the pages served on port 80, if any
 };
+
+constexpr int kWebPort = 80;
 
 struct Conn {
   int fd;
+  bool web;                   // a browser's connection to port 80
   std::string request;
   bool replying = false;
   bool done = false;          // reply complete, connection kept open
@@ -134,6 +141,8 @@ Options parse_args(int argc, char** argv) {
       o.drip_ms = atoi(value().c_str());
     } else if (arg == "--record") {
       o.record = true;
+    } else if (arg == "--web") {
+      o.web = value();
     } else {
       fputs(kUsage, stderr);
       exit(2);
@@ -155,12 +164,42 @@ std::string reply_text(const Options& o) {
   return text;
 }
 
+/// The page a browser gets for the request line in `request`: one of the
+/// three a controller serves, each naming it, or 404.
+std::string web_reply(const std::string& request, const std::string& name) {
+  std::istringstream first_line(request);
+  std::string method, path;
+  first_line >> method >> path;
+  struct Page {
+    const char* path;
+    const char* what;
+  } pages[] = {{"/", "Диспетчеризация"},
+               {"/get_local_file/fbd.html", "FBD программирование"},
+               {"/get_local_file/mal.html", "Меню"}};
+  std::string status = "404 Not Found", body = "<!DOCTYPE html>\n<title>404</title>\n";
+  for (const Page& page : pages) {
+    if (path == page.path) {
+      status = "200 OK";
+      body = std::string("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+                         "<title>") + name + ": " + page.what +
+             "</title></head>\n<body><h1>" + name + "</h1>\n<p>" + page.what +
+             "</p></body></html>\n";
+    }
+  }
+  return "HTTP/1.1 " + status +
+         "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
 int listen_on(int port, int backlog) {
   const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd == -1)
     die("controller_sim: socket");
-  const int on = 1;
+  const int on = 1, off = 0;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  // IPv4 too, as IPv4-mapped addresses: the pages are linked by the
+  // controller's IPv4 address.
+  setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
   sockaddr_in6 addr{};
   addr.sin6_family = AF_INET6;
   addr.sin6_port = htons(static_cast<uint16_t>(port));
@@ -202,6 +241,10 @@ void close_conn(Conn& c, bool reset) {
 
 void start_reply(Conn& c, const Options& o) {
   c.replying = true;
+  if (c.web) {
+    c.out = web_reply(c.request, o.web);
+    return;
+  }
   if (o.mode == Mode::kSilent) {
     close_conn(c, false);
     return;
@@ -218,7 +261,8 @@ void start_reply(Conn& c, const Options& o) {
 
 /// Sends what it can; returns false when the connection is gone.
 bool pump(Conn& c, const Options& o) {
-  if (o.mode == Mode::kDrip) {
+  const Mode mode = c.web ? Mode::kNormal : o.mode;
+  if (mode == Mode::kDrip) {
     if (c.out.empty() || Clock::now() < c.next_drip)
       return true;
     if (send(c.fd, c.out.data(), 1, MSG_NOSIGNAL) == 1) {
@@ -249,7 +293,7 @@ bool pump(Conn& c, const Options& o) {
     }
   }
   if (c.out.empty() && c.filler_left == 0 && !c.done) {
-    if (o.mode == Mode::kKeepOpen) {
+    if (mode == Mode::kKeepOpen) {
       c.done = true;
     } else {
       shutdown(c.fd, SHUT_WR);
@@ -272,16 +316,19 @@ int main(int argc, char** argv) {
     run_drop(o.port);
 
   const int listener = listen_on(o.port, 1024);
+  const int web = o.web.empty() ? -1 : listen_on(kWebPort, 64);
   std::list<Conn> conns;
   for (;;) {
     std::vector<pollfd> fds;
     fds.push_back({listener, POLLIN, 0});
+    fds.push_back({web, POLLIN, 0});  // poll skips a negative descriptor
     int timeout = -1;
     for (Conn& c : conns) {
+      const bool drip = o.mode == Mode::kDrip && !c.web;
       short events = POLLIN;
-      if (c.replying && !c.out.empty() && o.mode != Mode::kDrip)
+      if (c.replying && !c.out.empty() && !drip)
         events |= POLLOUT;
-      if (o.mode == Mode::kDrip && c.replying && !c.out.empty()) {
+      if (drip && c.replying && !c.out.empty()) {
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
                               c.next_drip - Clock::now())
                               .count();
@@ -293,16 +340,18 @@ int main(int argc, char** argv) {
     if (poll(fds.data(), fds.size(), timeout) == -1 && errno != EINTR)
       die("controller_sim: poll");
 
-    if (fds[0].revents & POLLIN) {
+    for (int k = 0; k < 2; ++k) {
+      if (!(fds[k].revents & POLLIN))
+        continue;
       for (;;) {
-        const int fd = accept4(listener, nullptr, nullptr,
+        const int fd = accept4(fds[k].fd, nullptr, nullptr,
                                SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd == -1)
           break;
-        conns.push_back(Conn{fd, {}, false, false, {}, 0, {}});
+        conns.push_back(Conn{fd, k == 1, {}, false, false, {}, 0, {}});
       }
     }
-    size_t i = 1;
+    size_t i = 2;
     for (Conn& c : conns) {
       if (c.fd == -1)
         continue;
@@ -313,7 +362,7 @@ int main(int argc, char** argv) {
         char buf[4096];
         const ssize_t n = recv(c.fd, buf, sizeof buf, 0);
         if (n == 0 || (n == -1 && errno != EAGAIN)) {
-          if (o.record) {
+          if (o.record && !c.web) {
             printf("%zu:", c.request.size());
             fwrite(c.request.data(), 1, c.request.size(), stdout);
             printf("\n");
@@ -322,7 +371,7 @@ int main(int argc, char** argv) {
           close_conn(c, false);  // the client went away
           continue;
         }
-        if (n > 0 && o.mode == Mode::kReset) {
+        if (n > 0 && o.mode == Mode::kReset && !c.web) {
           close_conn(c, true);  // the first bytes in are answered by RST
           continue;
         }
