@@ -11,8 +11,7 @@ namespace {
 const std::string kPage = testutil::source_dir() + "/docs/contr_discovery.1";
 
 TEST(ManualPage, ManHasNothingToSay) {
-  if (testutil::sh("command -v man >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "man (man-db) is not installed";
+  CONTR_REQUIRE(testutil::missing("man"));
   const testutil::ProcessResult r = testutil::run_process(
       "LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l " + kPage, "");
   EXPECT_EQ(r.status, 0);

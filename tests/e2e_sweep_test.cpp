@@ -238,7 +238,7 @@ TEST_F(WholeRun, APlantedLinkIsRefusedAndNoBrowserStarts) {
             "Не удалось записать файл /tmp/disc734.html: Too many levels of "
             "symbolic links\n");
   EXPECT_EQ(testutil::read_file(after), "precious\n");
-  EXPECT_EQ(tool_->browser_calls_after_a_while(), "");
+  EXPECT_EQ(tool_->browser_calls_after_the_run(), "");
 }
 
 // /tmp full: the new page cannot be written whole, so the earlier one
@@ -267,7 +267,7 @@ TEST_F(WholeRun, FullTmpKeepsTheEarlierPage) {
   std::string listing = testutil::read_file(after + ".ls");
   EXPECT_EQ(listing.find("disc734.html."), std::string::npos) << listing;
   EXPECT_NE(listing.find("disc734.html\n"), std::string::npos) << listing;
-  EXPECT_EQ(tool_->browser_calls_after_a_while(), "");
+  EXPECT_EQ(tool_->browser_calls_after_the_run(), "");
 }
 
 // The page is written slowly (strace holds its fsync back 2 s) while
@@ -334,7 +334,7 @@ TEST_F(WholeRun, WhatHappensWhileThePageIsWritten) {
     const std::string listing = testutil::read_file(after + ".ls");
     EXPECT_EQ(listing.find("disc734.html."), std::string::npos)
         << c.what << ": " << listing;
-    EXPECT_EQ(tool.browser_calls_after_a_while() != "", c.browser) << c.what;
+    EXPECT_EQ(tool.browser_calls_after_the_run() != "", c.browser) << c.what;
   }
 }
 
@@ -351,7 +351,7 @@ TEST_F(WholeRun, RefusalAndEndOfInputWriteNothing) {
     EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail) << input;
     EXPECT_EQ(testutil::read_file(after), "") << input;
   }
-  EXPECT_EQ(tool_->browser_calls_after_a_while(), "");
+  EXPECT_EQ(tool_->browser_calls_after_the_run(), "");
 }
 
 TEST_F(WholeRun, NoNeighboursAtAll) {

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -334,6 +335,13 @@ ProcessResult ToolRunner::run(const std::string& input,
                               const std::string& redirects,
                               const std::string& after) {
   const std::string cmd = command(prepare, redirects, after);
+  // Every process of the run inherits the write end of this pipe, the
+  // browser that the tool starts in the background among them: the end of
+  // file on it tells that all of them have ended. A browser that is not
+  // started must be known not to come later.
+  int ends[2];
+  if (pipe(ends) != 0)
+    throw std::runtime_error("pipe failed");
   // A child of our own runs it, so that its children's peak memory is the
   // run's alone.
   ProcessResult r;
@@ -347,6 +355,14 @@ ProcessResult ToolRunner::run(const std::string& input,
     return std::to_string(status) + " " + std::to_string(took.count()) + " " +
            std::to_string(ru.ru_maxrss);
   });
+  close(ends[1]);
+  pollfd p{ends[0], POLLIN, 0};
+  char byte;
+  while (poll(&p, 1, 60000) == 1 && read(ends[0], &byte, 1) > 0) {
+  }
+  if (poll(&p, 1, 0) == 0)
+    ADD_FAILURE() << "a process the run started still runs a minute on";
+  close(ends[0]);
   std::istringstream result(c.result);
   result >> r.status >> seconds_ >> peak_kib_;
   r.out = c.out;
@@ -364,8 +380,7 @@ std::string ToolRunner::browser_calls() const {
   return "";
 }
 
-std::string ToolRunner::browser_calls_after_a_while() const {
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+std::string ToolRunner::browser_calls_after_the_run() const {
   return read_file(out_ + "/calls");
 }
 

@@ -207,8 +207,9 @@ class ToolRunner {
   long peak_kib() const { return peak_kib_; }
   /// What the stand-in browser was called with, after waiting for it.
   std::string browser_calls() const;
-  /// Waits a moment, then what the browser was called with (empty if not).
-  std::string browser_calls_after_a_while() const;
+  /// What the browser was called with (empty if it was not), when the
+  /// last run() ended: that waited for every process the run started.
+  std::string browser_calls_after_the_run() const;
   /// Where the browser's standard output pointed ("closed" when it was),
   /// after waiting for the call.
   std::string browser_stdout() const;
