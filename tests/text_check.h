@@ -98,36 +98,71 @@ inline bool well_formed(const std::string& s) {
   return true;
 }
 
-/// The rows a terminal of `columns` shows for one line of text that holds
-/// only shown() characters, '?', blanks and TABs: each character one
-/// column, a TAB on to the next multiple of 8 (at most the last column, as
-/// terminals do), the next character on a new row once a row is full.
-inline std::vector<std::string> rows(const std::string& line, size_t columns) {
-  std::vector<std::string> out(1);
-  size_t column = 0;
-  for (size_t i = 0; i < line.size();) {
-    char32_t cp = 0;
-    size_t n = decode_at(line, i, cp);
-    if (n == 0)
-      n = 1;
-    if (cp == '\t') {
-      const size_t to = std::min((column / 8 + 1) * 8, columns - 1);
-      if (column < to) {
-        out.back().append(to - column, ' ');
-        column = to;
+/// One line of text that holds only shown() characters, '?', blanks and
+/// TABs, as a terminal lays it out: each character one column, a TAB on to
+/// the next multiple of 8 (at most the last column, as terminals do), the
+/// next character on a new row once a row is full. Decoded once, laid out
+/// at any width.
+class Layout {
+ public:
+  explicit Layout(const std::string& line) : line_(line) {
+    for (size_t i = 0; i < line.size();) {
+      char32_t cp = 0;
+      size_t n = decode_at(line, i, cp);
+      if (n == 0)
+        n = 1;
+      chars_.push_back({i, n, cp == '\t'});
+      i += n;
+    }
+  }
+
+  /// The first `head` columns of every row after the first on a terminal
+  /// of `columns` (a TAB as blanks).
+  std::vector<std::string> later_rows(size_t columns, size_t head) const {
+    std::vector<std::string> rows;
+    size_t column = 0;
+    for (size_t k = 0; k < chars_.size(); ++k) {
+      if (chars_[k].tab) {
+        column = std::max(column, std::min((column / 8 + 1) * 8, columns - 1));
+        continue;
       }
-    } else {
       if (column == columns) {
-        out.emplace_back();
+        rows.push_back(row_from(k, columns, head));
         column = 0;
       }
-      out.back().append(line, i, n);
       ++column;
     }
-    i += n;
+    return rows;
   }
-  return out;
-}
+
+ private:
+  struct Char {
+    size_t at, bytes;
+    bool tab;
+  };
+
+  std::string row_from(size_t k, size_t columns, size_t head) const {
+    std::string row;
+    for (size_t column = 0; k < chars_.size() && column < head; ++k) {
+      if (chars_[k].tab) {
+        const size_t to = std::min((column / 8 + 1) * 8, columns - 1);
+        if (to > column) {
+          row.append(to - column, ' ');
+          column = to;
+        }
+      } else {
+        if (column == columns)
+          break;
+        row.append(line_, chars_[k].at, chars_[k].bytes);
+        ++column;
+      }
+    }
+    return row;
+  }
+
+  const std::string& line_;
+  std::vector<Char> chars_;
+};
 
 }  // namespace textcheck
 
