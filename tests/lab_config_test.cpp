@@ -91,42 +91,61 @@ bool netns_exists(const std::string& name) {
                       "grep -qxF -- " + name) == 0;
 }
 
-// A lab removes only what it made. Without a prefix line it takes one of
-// its own, and a lab named "lab" beside it, or one whose name begins like
-// its own, keeps its namespaces.
+/// Builds a lab of one node from `prefix_line` in STATE_DIR `state`; the
+/// prefix it took.
+std::string lab_up(const std::string& state, const std::string& prefix_line) {
+  const std::string config = testutil::write_temp_file(
+      "config", prefix_line + "sim " + testutil::binary_dir() +
+                    "/controller_sim\nhost eth0\nnode n1 --no-sim\n");
+  const int status =
+      testutil::sh(testutil::source_dir() + "/tools/lab up " + state + " " + config);
+  unlink(config.c_str());
+  std::string prefix = testutil::read_file(state + "/prefix");
+  if (status != 0 || prefix.empty())
+    return "(lab up failed)";
+  prefix.pop_back();  // its line end
+  return prefix;
+}
+
+/// Whether all three namespaces of the lab of `prefix` are there (1), none
+/// (0), or some (-1).
+int lab_there(const std::string& prefix) {
+  int there = 0;
+  for (const char* part : {"-h", "-s", "-1"})
+    there += netns_exists(prefix + part);
+  return there == 3 ? 1 : there == 0 ? 0 : -1;
+}
+
+// A lab removes only what it made: two labs without a prefix line each
+// take one of their own, and a lab whose prefix begins like another's, or
+// namespaces named as an older lab named its own, keep what they have.
 TEST(LabConfig, ALabLeavesOtherLabsAlone) {
   REQUIRE_NETNS();
   const std::string mark = testutil::unique_name();
-  // As other labs would have named theirs: the old default prefix, and a
-  // prefix that the explicit one below begins.
   const testutil::Netns others[] = {
       testutil::Netns("lab-" + mark + "-h"), testutil::Netns("lab-" + mark + "-1"),
       testutil::Netns(mark + "-x-h"), testutil::Netns(mark + "-7x")};
   const std::string dir = testutil::temp_folder();
-  const std::string lab = testutil::source_dir() + "/tools/lab";
-  const std::string parts = "sim " + testutil::binary_dir() +
-                            "/controller_sim\nhost eth0\nnode n1 --no-sim\n";
-  for (const std::string& prefix_line :
-       {std::string(), "prefix " + mark + "\n"}) {
-    SCOPED_TRACE(prefix_line);
-    const std::string config =
-        testutil::write_temp_file("config", prefix_line + parts);
-    ASSERT_EQ(testutil::sh(lab + " up " + dir + "/state " + config), 0);
-    std::string own = testutil::read_file(dir + "/state/prefix");
-    ASSERT_FALSE(own.empty());
-    own.pop_back();  // its line end
-    if (prefix_line.empty()) {
-      EXPECT_EQ(own.rfind("lab-", 0), 0u) << own;
-    }
-    for (const char* part : {"-h", "-s", "-1"})
-      EXPECT_TRUE(netns_exists(own + part)) << own << part;
-    EXPECT_EQ(testutil::sh(lab + " down " + dir + "/state"), 0);
-    for (const char* part : {"-h", "-s", "-1"})
-      EXPECT_FALSE(netns_exists(own + part)) << own << part;
-    for (const testutil::Netns& other : others)
-      EXPECT_TRUE(netns_exists(other.name())) << other.name();
-    unlink(config.c_str());
-  }
+  const std::string down = testutil::source_dir() + "/tools/lab down " + dir;
+
+  const std::string a = lab_up(dir + "/a", "");
+  const std::string b = lab_up(dir + "/b", "");
+  EXPECT_NE(a, b);
+  EXPECT_EQ(lab_there(a), 1) << a;
+  EXPECT_EQ(lab_there(b), 1) << b;
+  EXPECT_EQ(testutil::sh(down + "/b"), 0);
+  EXPECT_EQ(lab_there(b), 0) << b;
+  EXPECT_EQ(lab_there(a), 1) << a;
+  EXPECT_EQ(testutil::sh(down + "/a"), 0);
+  EXPECT_EQ(lab_there(a), 0) << a;
+
+  const std::string named = lab_up(dir + "/named", "prefix " + mark + "\n");
+  EXPECT_EQ(named, mark);
+  EXPECT_EQ(lab_there(mark), 1);
+  EXPECT_EQ(testutil::sh(down + "/named"), 0);
+  EXPECT_EQ(lab_there(mark), 0);
+  for (const testutil::Netns& other : others)
+    EXPECT_TRUE(netns_exists(other.name())) << other.name();
   testutil::sh("rm -rf " + dir);
 }
 
