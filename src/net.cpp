@@ -10,10 +10,10 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 
 #include "console.h"
+#include "device_text.h"
 #include "interrupt.h"
 #include "unique_fd.h"
 
@@ -102,17 +102,19 @@ int connect_link_local(const char* address, const char* iface_name,
 
   const int parsed = inet_pton(AF_INET6, address, &dest.sin6_addr);
   if (parsed < 0) {
-    print_errno(Z("web_connect_not_wait:Ошибка: первый параметр не относится к "
-             "категории корректных адресов"));
+    print_errno(Z("web_connect_not_wait:Ошибка: первый параметр не "
+                  "относится к категории корректных адресов"));
     return -1;
   }
   if (parsed == 0) {
-    print_format("ip address=%s\n", address);
+    // The sweep hands over only addresses it has checked, but this is what
+    // a caller passed: shown like any text from outside.
+    print_format("ip address=%s\n", terminal_safe(address).c_str());
     // inet_pton leaves errno alone here; without this the message would end in
     // the text of whatever failed last, somewhere else.
     errno = EINVAL;
-    print_errno(Z("web_connect_not_wait:Ошибка: второй параметр не содержит "
-             "корректного IP-адреса"));
+    print_errno(Z("web_connect_not_wait:Ошибка: второй параметр не "
+                  "содержит корректного IP-адреса"));
     return -1;
   }
 
@@ -121,8 +123,8 @@ int connect_link_local(const char* address, const char* iface_name,
   // would go out through another adapter (an office network, a VPN) from
   // another of this computer's addresses, to a host the device chose.
   if (!IN6_IS_ADDR_LINKLOCAL(&dest.sin6_addr)) {
-    print_error(std::string("error:connect: not a link-local address: ") +
-                address + "\n");
+    print_error("error:connect: not a link-local address: " +
+                terminal_safe(address) + "\n");
     return -1;
   }
 

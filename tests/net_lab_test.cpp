@@ -166,6 +166,10 @@ TEST_F(NetLab, AddressesThatCannotBeConnected) {
       {"::1", "eth0", "", "error:connect: not a link-local address: ::1\n"},
       {"ff02::1", "eth0", "", "error:connect: not a link-local address: ff02::1\n"},
       {"fec0::1", "eth0", "", "error:connect: not a link-local address: fec0::1\n"},
+      // What a caller passes is shown as text from outside is.
+      {"\x1b[2J::1\xc2\xa0", "eth0", "ip address=?[2J::1?\n",
+       "web_connect_not_wait:Ошибка: второй параметр не содержит корректного "
+       "IP-адреса: Invalid argument\n"},
   };
   testutil::InNetns in(lab_->host_ns());
   for (const Case& c : cases) {
