@@ -7,7 +7,7 @@
 #include <utility>
 
 /// Owns one descriptor; -1 is empty. Closing on reset preserves errno so
-/// that a perror after a cleanup still names the real failure.
+/// that a message of errno after a cleanup still names the real failure.
 class unique_fd {
  public:
   explicit unique_fd(int fd = -1) : fd_(fd) {}
