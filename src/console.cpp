@@ -91,13 +91,11 @@ void print_error(std::string_view text) {
 }
 
 void print_errno(const char* what) {
-  const int err = errno;
   std::string text = what;
   text += ": ";
-  text += strerror(err);
+  text += strerror(errno);
   text += '\n';
-  print_error(text);
-  errno = err;
+  print_error(text);  // keeps errno
 }
 
 void flush_stdout() {
