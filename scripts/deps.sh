@@ -41,15 +41,56 @@ install_deps() {
     fi
     if [ ${#sudo[@]} -gt 0 ]; then
         echo "=== installing with sudo apt-get (sudo may ask for your password): ${missing[*]}"
+        # Asked here, where nothing else writes to the terminal.
+        sudo -v
     else
         echo "=== installing: ${missing[*]}"
     fi
-    if ! "${sudo[@]}" apt-get update -qq ||
-       ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-            --no-install-recommends "${missing[@]}" >/dev/null; then
-        echo "${0##*/}: could not install ${missing[*]} with apt-get" >&2
+    # What apt-get says goes to a log, shown when it fails. On a machine
+    # that has just started, the system's own apt run may hold dpkg's lock
+    # for a while: wait for it instead of failing.
+    local log status=0
+    log=$(mktemp)
+    with_heartbeat "apt-get update" "$log" apt_get "$log" update &&
+        with_heartbeat "installing" "$log" \
+            apt_get "$log" install -y --no-install-recommends "${missing[@]}" ||
+        status=$?
+    if [ $status -ne 0 ]; then
+        tail -n 20 "$log" >&2
+        rm -f "$log"
+        echo "${0##*/}: could not install ${missing[*]} with apt-get (status $status; its last words above)" >&2
         exit 1
     fi
+    rm -f "$log"
+}
+
+# apt-get quietly, as root, with no questions, waiting for dpkg's lock,
+# and with what it says appended to LOG (sudo: that of install_deps).
+apt_get() {  # LOG ARGS...
+    local log=$1
+    shift
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get -qq -o DPkg::Lock::Timeout=600 "$@" </dev/null >>"$log" 2>&1
+}
+
+# Runs "$@"; every minute it takes, one line says that it still runs,
+# with the last line of LOG when one is named, so that a person can tell a
+# slow step from a stopped one. The line comes from a reader of a pipe
+# that waits for a minute at a time; closing the pipe ends it.
+with_heartbeat() {  # WHAT LOG CMD...
+    local what=$1 log=$2 began=$SECONDS beat rc=0
+    shift 2
+    exec {beat}> >(
+        while :; do
+            read -r -t 60 && continue
+            [ $? -gt 128 ] || break
+            last=""
+            [ -z "$log" ] || last=$(tail -n 1 "$log" 2>/dev/null | cut -c1-100)
+            echo "=== ${0##*/}: $what: still running ($((SECONDS - began)) s)${last:+; its log ends: $last}"
+        done)
+    "$@" {beat}>&- || rc=$?
+    exec {beat}>&-
+    return $rc
 }
 
 # Re-runs the calling script through sudo when it is not root; without sudo
