@@ -141,6 +141,31 @@ give_back_tree() {
     done
 }
 
+# The benchmarks' start, right after they source this file: root (through
+# sudo) and their packages; unless BUILD is "none", $build, holding the
+# tool, the simulator and the meter (build/bench, built here, when BUILD is
+# empty); and $work, a fresh folder (in the build, where the tool's
+# private /tmp cannot hide it), removed with its lab when the script ends.
+bench_start() {  # NAME BUILD|none SCRIPT_ARGS...
+    local name=$1 given=$2
+    shift 2
+    become_root "$@"
+    install_deps bench
+    if [ "$given" = none ]; then
+        work=$(mktemp -d "/var/tmp/contr-$name-XXXXXX")
+    else
+        build=${given:-build/bench}
+        if [ -z "$given" ]; then
+            cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
+            cmake --build "$build" -j"$(nproc)" \
+                --target contr_discovery controller_sim bench_measure >/dev/null
+        fi
+        build=$(readlink -f "$build")
+        work=$(mktemp -d "$build/$name-XXXXXX")
+    fi
+    trap 'tools/lab down "$work/lab" 2>/dev/null || true; rm -rf "$work"; give_back_tree' EXIT
+}
+
 # The value of NAME=value in a line of bench/measure ("measure: wall=...").
 meter_field() {  # NAME LINE
     [[ $2 =~ (^|[ :])$1=([^ ]*) ]] && echo "${BASH_REMATCH[2]}"
