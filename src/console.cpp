@@ -10,6 +10,7 @@
 #include <string>
 
 #include "device_text.h"
+#include "text_hook.h"
 
 namespace {
 

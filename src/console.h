@@ -9,13 +9,6 @@
 // before a message on standard error, and a failed write is remembered.
 // Only ping6's and the browser's own messages reach the terminal directly.
 
-/// The text hook for every Russian text shown on the console: returns its
-/// argument unchanged, so that one place can later translate or recode them.
-/// The console texts are kept byte for byte as they have always been,
-/// quirks included ("Выберете", "от 1 to", a message without its line
-/// end): operators know them, and their scripts match them.
-const char* Z(const char* text);
-
 /// Writes `text` to standard output and flushes it.
 void print(std::string_view text);
 

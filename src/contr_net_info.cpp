@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
-#include "console.h"
 #include "device_text.h"
+#include "text_hook.h"
 
 namespace {
 

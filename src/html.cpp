@@ -11,6 +11,7 @@
 
 #include "console.h"
 #include "replace_file.h"
+#include "text_hook.h"
 
 const std::string s1 =
     "\n"

@@ -16,6 +16,7 @@
 #include "menu.h"
 #include "net.h"
 #include "ping6.h"
+#include "text_hook.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "console.h"
+#include "text_hook.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "console.h"
 #include "device_text.h"
 #include "interrupt.h"
+#include "text_hook.h"
 #include "unique_fd.h"
 
 namespace {

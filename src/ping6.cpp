@@ -42,8 +42,6 @@ bool is_link_local_text(const std::string& text) {
 
 }  // namespace
 
-const char* Z(const char* text) { return text; }
-
 void exec_each(const char* cmd,
                const std::function<void(std::string_view)>& take,
                int* status, int* start_error) {
