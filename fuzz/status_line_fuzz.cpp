@@ -1,32 +1,49 @@
-// A status line made of any record fields a device can send, laid out on
-// terminals of 20 to 200 columns: nothing of it but the repertoire, the
-// tool's blanks and its TAB, and no row after the first begins like a
-// status row of its own ("<address> 'контроллер доступен'") or like the
-// summary's heading, whatever the fields hold and however the line wraps.
+// A status line made of any record fields a device can send, as the tool
+// writes it on terminals of 20 to 200 columns: nothing of it but the
+// repertoire, the tool's blanks and its TAB; every row fits its terminal,
+// so that the terminal wraps none; and no row but the first begins with a
+// character that came from a device's field, whatever the fields hold.
+// Which characters came from a device is worked out from the fields, not
+// from what the line looks like.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "contr_net_info.h"
+#include "device_text.h"
 #include "text_check.h"
 
 namespace {
 
-const std::string kVerdicts[] = {" 'контроллер доступен'",
-                                 " 'нет доступа к контроллеру'"};
-const std::string kHeading = "Обнаруженные контроллеры:";
-
-/// A row that reads as the start of a status line: an address (digits and
-/// points) and a verdict right after it.
-bool reads_as_status_row(const std::string& row) {
-  const size_t end = row.find_first_not_of("0123456789.");
-  if (end == 0 || end == std::string::npos)
-    return false;
-  for (const std::string& verdict : kVerdicts)
-    if (row.compare(end, verdict.size(), verdict) == 0)
-      return true;
-  return false;
+/// For each byte of `line`, whether it belongs to a character of a device's
+/// field: the address (its first 15 characters), and where the line ends in
+/// the name and the systems, those two.
+std::vector<bool> device_bytes(const std::string& line,
+                               const contr_net_info& info) {
+  std::vector<size_t> starts;  // of each character
+  for (size_t i = 0; i < line.size(); ++i)
+    if ((static_cast<unsigned char>(line[i]) & 0xc0) != 0x80)
+      starts.push_back(i);
+  std::vector<bool> device(starts.size(), false);
+  const size_t address = std::min<size_t>(textcheck::units(info.ip_contr), 15);
+  for (size_t k = 0; k < address && k < device.size(); ++k)
+    device[k] = true;
+  if (!info.not_configured && info.ip_contr == info.ip_configured) {
+    // ... ' ' name TAB systems
+    const size_t systems = textcheck::units(info.systems);
+    const size_t name = textcheck::units(info.contr_name);
+    if (systems + 1 + name > device.size())
+      abort();
+    for (size_t k = 0; k < systems + 1 + name; ++k)
+      device[device.size() - 1 - k] = k != systems;
+  }
+  std::vector<bool> bytes(line.size() + 1, false);
+  for (size_t k = 0; k < starts.size(); ++k)
+    for (size_t i = starts[k]; i < (k + 1 < starts.size() ? starts[k + 1] : line.size()); ++i)
+      bytes[i] = device[k];
+  return bytes;
 }
 
 }  // namespace
@@ -49,11 +66,38 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   info.get_print(line);
   if (!textcheck::foreign_in(line, " \t").empty())
     abort();
-  const textcheck::Layout layout(line);
-  for (size_t columns = 20; columns <= 200; ++columns) {
-    // Enough of a row for the longest shape it could take.
-    for (const std::string& row : layout.later_rows(columns, 80))
-      if (reads_as_status_row(row) || row.rfind(kHeading, 0) == 0)
+  const std::vector<bool> device = device_bytes(line, info);
+  for (unsigned columns = 20; columns <= 200; ++columns) {
+    const std::string shown = fit_status_line(line, columns);
+    // The line's bytes, with breaks ("\n  ") put in, each instead of a TAB
+    // or before a character (and a TAB at the end perhaps gone): where each
+    // byte of `shown` came from.
+    std::vector<bool> from_device;
+    size_t at = 0;
+    for (size_t i = 0; i < shown.size();) {
+      if (shown.compare(i, 3, "\n  ") == 0 && (at == line.size() || line[at] != '\n')) {
+        from_device.insert(from_device.end(), 3, false);
+        i += 3;
+        if (at < line.size() && line[at] == '\t' && shown[i] != '\t')
+          ++at;
+        continue;
+      }
+      if (at == line.size() || shown[i] != line[at])
+        abort();
+      from_device.push_back(device[at]);
+      ++i;
+      ++at;
+    }
+    if (at + 1 == line.size() && line[at] == '\t')
+      ++at;  // a TAB at the end that did not fit, and went
+    if (at != line.size())
+      abort();
+    size_t wrapped = 0;
+    const std::vector<size_t> rows = textcheck::row_starts(shown, columns, wrapped);
+    if (wrapped != 0)
+      abort();
+    for (size_t r = 1; r < rows.size(); ++r)
+      if (rows[r] < shown.size() && from_device[rows[r]])
         abort();
   }
   return 0;

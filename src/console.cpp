@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,10 +47,19 @@ unsigned columns_of(int fd) {
   return ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
-/// The progress line belongs to standard error's terminal. Decided once:
-/// a run does not move from a terminal into a file.
+/// The progress line is drawn only where standard output and standard error
+/// are one terminal. Behind "| tee run.log" standard output reaches the
+/// same screen through another process, at a time we cannot know, and the
+/// progress line's CR and erase would wipe a message from it. Decided
+/// once: a run does not move from a terminal into a file.
 bool progress_enabled() {
-  static const bool on = is_terminal(STDERR_FILENO);
+  static const bool on = [] {
+    const KeepErrno keep;
+    struct stat out {}, err {};
+    return is_terminal(STDOUT_FILENO) && is_terminal(STDERR_FILENO) &&
+           fstat(STDOUT_FILENO, &out) == 0 && fstat(STDERR_FILENO, &err) == 0 &&
+           out.st_rdev == err.st_rdev;
+  }();
   return on;
 }
 
@@ -138,9 +148,9 @@ void progress_show(int position, int total) {
     line.resize(utf8_prefix_chars(line, columns > 3 ? columns - 3 : 0));
 
   std::string text;
-  // Only where standard output shares the terminal does its unfinished
-  // line stand where the progress text would go.
-  if (g_stdout_line_open && is_terminal(STDOUT_FILENO))
+  // An unfinished line of standard output stands where the progress text
+  // would go.
+  if (g_stdout_line_open)
     text += '\n';
   g_stdout_line_open = false;
   // CR to the line's start, the text, then ESC [ K erases what is left of a
@@ -159,15 +169,16 @@ void progress_clear() {
   g_progress_shown = false;
 }
 
-void show_headerless_reply(std::string_view reply) {
-  // The pieces must fit the terminal the operator reads them on: standard
-  // output's, or where that goes into a pipe ("contr_discovery | tee
-  // run.log"), standard error's, which is then the same screen.
-  unsigned columns = 0;
+unsigned screen_columns() {
   if (is_terminal(STDOUT_FILENO))
-    columns = columns_of(STDOUT_FILENO);
-  else if (is_terminal(STDERR_FILENO))
-    columns = columns_of(STDERR_FILENO);
+    return columns_of(STDOUT_FILENO);
+  if (is_terminal(STDERR_FILENO))
+    return columns_of(STDERR_FILENO);
+  return 0;
+}
+
+void show_headerless_reply(std::string_view reply) {
+  // The pieces must fit the terminal the operator reads them on.
   print(Z("Заголовок не найден.") + std::string("\n") +
-        quote_reply(reply, dump_piece_bytes(columns)));
+        quote_reply(reply, dump_piece_bytes(screen_columns())));
 }

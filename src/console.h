@@ -31,13 +31,20 @@ void flush_stdout();
 /// returns 1, otherwise `status`.
 int finish_stdout(int status);
 
-/// The sweep's progress line, on standard error and only when that is a
-/// terminal: "Опрос узлов: K из M ..." in place of the previous one. Any
-/// other text written here first erases it.
+/// The sweep's progress line, on standard error and only when standard
+/// output and standard error are one terminal: "Опрос узлов: K из M ..."
+/// in place of the previous one. Any other text written here first erases
+/// it.
 void progress_show(int position, int total);
 
 /// Erases the progress line, if one is shown.
 void progress_clear();
+
+/// The width of the terminal the operator reads standard output on: its
+/// own, or where it goes into a pipe ("contr_discovery | tee run.log"),
+/// standard error's, which is then the same screen; 0 when neither is a
+/// terminal.
+unsigned screen_columns();
 
 /// Prints "Заголовок не найден." and the quoted head of a reply without a
 /// header block, in pieces that fit the terminal the operator sees.

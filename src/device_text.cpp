@@ -54,25 +54,28 @@ char32_t decode(std::string_view s, size_t n) {
 
 /// The characters a device's text may show as themselves, as ranges of
 /// code points in ascending order; everything else is one '?'. Every one
-/// of them draws with ink, in one cell, in the monospace fonts of a Debian
-/// desktop (DejaVu Sans Mono, Liberation Mono, Noto Sans Mono), so that
-/// none can stand for a blank, vanish or take two cells. A list of what to
-/// refuse would grow with every blank, invisible or double-width character
-/// found next; this one only ever grows by a decision. It holds printable
-/// ASCII but the space, the Latin-1 signs and letters and Latin
-/// Extended-A (not the no-break space or the soft hyphen), the Greek
-/// letters, the Cyrillic letters of living languages (not the historic
-/// ones and combining marks of U+0460..U+048F) and the common dashes,
-/// quotes, daggers, bullet, ellipsis, per mille, angle quotes, euro,
-/// numero, trade mark, arrows and minus.
+/// of them draws with ink, in one cell, in each of the monospace fonts of
+/// a Debian desktop (DejaVu Sans Mono 2.37, Liberation Mono 2, Noto Sans
+/// Mono), so that none can stand for a blank, vanish, or fall back to a
+/// font that draws it wider than a cell. A list of what to refuse would
+/// grow with every blank, invisible or double-width character found next;
+/// this one only ever grows by a decision. It holds printable ASCII but
+/// the space, the Latin-1 signs and letters and Latin Extended-A (not the
+/// no-break space or the soft hyphen), the Greek letters, the Cyrillic
+/// letters of living languages (not the historic ones and combining marks
+/// of U+0460..U+048F, nor the 32 of the extended letters that DejaVu Sans
+/// Mono lacks) and the common dashes, quotes, daggers, bullet, ellipsis,
+/// per mille, angle quotes, euro, numero, trade mark, arrows and minus.
 constexpr struct {
   char32_t first, last;
 } kShown[] = {
     {0x0021, 0x007e}, {0x00a1, 0x00ac}, {0x00ae, 0x017f}, {0x0391, 0x03a1},
-    {0x03a3, 0x03a9}, {0x03b1, 0x03c9}, {0x0400, 0x045f}, {0x0490, 0x04ff},
-    {0x2010, 0x2010}, {0x2012, 0x2015}, {0x2018, 0x201e}, {0x2020, 0x2022},
-    {0x2026, 0x2026}, {0x2030, 0x2030}, {0x2039, 0x203a}, {0x20ac, 0x20ac},
-    {0x2116, 0x2116}, {0x2122, 0x2122}, {0x2190, 0x2193}, {0x2212, 0x2212},
+    {0x03a3, 0x03a9}, {0x03b1, 0x03c9}, {0x0400, 0x045f}, {0x0490, 0x049b},
+    {0x04a2, 0x04a5}, {0x04aa, 0x04b3}, {0x04ba, 0x04bb}, {0x04c0, 0x04c4},
+    {0x04c7, 0x04c8}, {0x04cb, 0x04cc}, {0x04cf, 0x04f9}, {0x2010, 0x2010},
+    {0x2012, 0x2015}, {0x2018, 0x201e}, {0x2020, 0x2022}, {0x2026, 0x2026},
+    {0x2030, 0x2030}, {0x2039, 0x203a}, {0x20ac, 0x20ac}, {0x2116, 0x2116},
+    {0x2122, 0x2122}, {0x2190, 0x2193}, {0x2212, 0x2212},
 };
 
 bool is_shown(char32_t cp) {
@@ -143,6 +146,44 @@ size_t utf8_prefix_chars(std::string_view text, size_t chars) {
       break;
   }
   return i;
+}
+
+std::string fit_status_line(std::string_view line, unsigned columns) {
+  constexpr std::string_view kBreak = "\n  ";
+  constexpr unsigned kMarkColumns = 2;
+  if (columns <= kMarkColumns)
+    return std::string(line);
+  std::string out;
+  unsigned column = 0;
+  for (size_t i = 0; i < line.size();) {
+    if (line[i] == '\t') {
+      // Where the next stop lies past the last column, the terminal would
+      // leave the cursor in that column, and the next character would
+      // begin a row of its own.
+      const unsigned stop = (column / 8 + 1) * 8;
+      if (stop < columns) {
+        out += '\t';
+        column = stop;
+      } else if (i + 1 < line.size()) {
+        out += kBreak;
+        column = kMarkColumns;
+      }  // else nothing follows, and no row is begun for nothing
+      ++i;
+      continue;
+    }
+    size_t n = 1;
+    while (i + n < line.size() &&
+           (static_cast<unsigned char>(line[i + n]) & 0xc0) == 0x80)
+      ++n;
+    if (column >= columns) {
+      out += kBreak;
+      column = kMarkColumns;
+    }
+    out.append(line.substr(i, n));
+    ++column;
+    i += n;
+  }
+  return out;
 }
 
 std::string quote_reply(std::string_view reply, size_t piece_bytes) {

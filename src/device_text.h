@@ -10,8 +10,9 @@
 
 /// One field a device sent (an address, a name), as the terminal may show
 /// it: each character of a fixed repertoire of visible ones, each drawn
-/// in one cell (printable ASCII but the blank, Latin-1 and Latin
-/// Extended-A letters and signs, Greek and Cyrillic letters, common
+/// in one cell by every monospace font of a Debian desktop (printable
+/// ASCII but the blank, Latin-1 and Latin Extended-A letters and signs,
+/// Greek letters, the Cyrillic letters those fonts have, common
 /// punctuation), stays as it is; every other character, and each byte that
 /// starts no well-formed UTF-8 sequence, becomes one '?'.
 std::string terminal_safe(std::string_view text);
@@ -28,6 +29,15 @@ size_t utf8_head_size(std::string_view text, size_t max);
 /// How many leading bytes of `text` (well-formed UTF-8) hold its first
 /// `chars` characters: the cut never falls inside a sequence.
 size_t utf8_prefix_chars(std::string_view text, size_t chars);
+
+/// A status line laid out for a terminal of `columns`: where it is wider,
+/// it is broken, and each further row begins with two blanks, which no
+/// status line begins with, so that no row of the screen begins with text
+/// a device sent. Each character takes one column, a TAB moves on to the
+/// next multiple of 8, and one that would reach the row's end becomes the
+/// break (or goes, at the line's end). With `columns` 0 (no terminal) or
+/// too few for the mark and a character, the line as it is.
+std::string fit_status_line(std::string_view line, unsigned columns);
 
 /// Of a reply without a header block, the most bytes and line ends taken
 /// for the console, and the most quoted lines shown.

@@ -3,11 +3,14 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <string_view>
 
 #include "console.h"
 #include "replace_file.h"
@@ -50,32 +53,60 @@ const std::string s3 = "\n</TABLE>\n</BODY>\n</HTML>\n";
 
 namespace {
 
+/// The UTF-8 forms of the bidirectional controls (U+061C, U+200E, U+200F,
+/// U+202A..U+202E, U+2066..U+2069): in a cell they would reorder the text
+/// around them, so that a name could show as another.
+constexpr std::string_view kBidiControls[] = {
+    "\u061c", "\u200e", "\u200f", "\u202a", "\u202b", "\u202c", "\u202d",
+    "\u202e", "\u2066", "\u2067", "\u2068", "\u2069"};
+
 /// A controller chooses its own texts and the page is opened in a browser:
 /// the five characters that can open markup or leave an attribute are
-/// written as entities, all other bytes as they are.
+/// written as entities, each bidirectional control as '?', all other bytes
+/// as they are.
 std::string escape(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const std::string_view rest = std::string_view(text).substr(i);
+    // Each of them begins with D8 or E2.
+    const auto bidi =
+        text[i] != '\xd8' && text[i] != '\xe2'
+            ? std::end(kBidiControls)
+            : std::find_if(std::begin(kBidiControls), std::end(kBidiControls),
+                           [&rest](std::string_view control) {
+                             return rest.starts_with(control);
+                           });
+    if (bidi != std::end(kBidiControls)) {
+      out += '?';
+      i += bidi->size() - 1;
+      continue;
+    }
+    switch (text[i]) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
       case '\'': out += "&#39;"; break;
-      default: out += c;
+      default: out += text[i];
     }
   }
   return out;
 }
 
-/// True when `text` is nothing but a dotted quad: only such a text may
-/// become the host of a link. "192.168.1.10@evil.example" would send the
-/// browser to evil.example.
-bool is_dotted_quad(const std::string& text) {
+/// True when `text` is nothing but a dotted quad that a controller can
+/// have: only such a text may become the host of a link.
+/// "192.168.1.10@evil.example" would send the browser to evil.example, and
+/// 127.0.0.1 or 0.0.0.0 to a service on the operator's own computer;
+/// multicast, reserved and broadcast addresses (224.0.0.0 and up) are no
+/// host's either.
+bool is_controller_address(const std::string& text) {
   in_addr addr;
-  return text.find('\0') == std::string::npos &&
-         inet_pton(AF_INET, text.c_str(), &addr) == 1;
+  if (text.find('\0') != std::string::npos ||
+      inet_pton(AF_INET, text.c_str(), &addr) != 1)
+    return false;
+  const uint32_t first = ntohl(addr.s_addr) >> 24;
+  return first != 0 && first != 127 && first < 224;
 }
 
 }  // namespace
@@ -90,9 +121,10 @@ void add_ref(std::ostream& out, std::string url) {
 
 void contr_net_info_html(std::ostream& out, const contr_net_info& info) {
   const std::string ip = escape(info.ip_contr);
-  // A controller that reports no real address gets its text shown in the
-  // link cells, but no link.
-  const auto url_cell = is_dotted_quad(info.ip_contr) ? add_ref : add_cell;
+  // A controller that reports no address a controller can have gets its
+  // text shown in the link cells, but no link.
+  const auto url_cell =
+      is_controller_address(info.ip_contr) ? add_ref : add_cell;
   add_cell(out, ip);
   add_cell(out, info.available ? "Контроллер доступен." : "Нет доступа к контр.");
   url_cell(out, ip + "/get_local_file/fbd.html");

@@ -21,8 +21,10 @@ void add_cell(std::ostream& out, std::string text);
 void add_ref(std::ostream& out, std::string url);
 
 /// Writes the cells of one controller's row (5 or 7 cells); every text the
-/// controller supplied is escaped for HTML. Link cells hold links only when
-/// `ip_contr` is a plain dotted quad, otherwise the same text without one.
+/// controller supplied is escaped for HTML, its bidirectional controls
+/// shown as '?'. Link cells hold links only when `ip_contr` is a plain
+/// dotted quad outside 0.0.0.0/8, 127.0.0.0/8 and 224.0.0.0 and up,
+/// otherwise the same text without one.
 void contr_net_info_html(std::ostream& out, const contr_net_info& info);
 
 /// The whole page for `list`.

@@ -9,10 +9,12 @@
 
 #include "console.h"
 #include "contr_net_info.h"
+#include "device_text.h"
 #include "get_ip_mask_by_iface.h"
 #include "html.h"
 #include "interrupt.h"
 #include "interfaces.h"
+#include "link_state.h"
 #include "menu.h"
 #include "net.h"
 #include "ping6.h"
@@ -48,7 +50,7 @@ bool choose(const std::string& title, const std::vector<std::string>& items,
 /// What one sweep gathered.
 struct Sweep {
   std::vector<contr_net_info> controllers;
-  std::string report;    // their status lines, each ended by LF
+  std::vector<std::string> lines;  // their status lines
   size_t addresses = 0;  // that answered the ping (at most kMaxNeighbours)
   size_t queried = 0;    // queries that ended on their own
 };
@@ -92,8 +94,7 @@ bool gather(const std::string& iface_name, int iface_index,
     info.read(body);
     std::string line;
     info.get_print(line);
-    sweep.report += line;
-    sweep.report += "\n";
+    sweep.lines.push_back(line);
     sweep.controllers.push_back(info);
   }
   progress_clear();
@@ -114,7 +115,11 @@ void print_summary(const Sweep& sweep) {
   text += "\n";
   text += Z("Обнаруженные контроллеры:");
   text += "\n";
-  text += sweep.report;
+  const unsigned columns = screen_columns();
+  for (const std::string& line : sweep.lines) {
+    text += fit_status_line(line, columns);
+    text += "\n";
+  }
   text += "\n";
   text += Z("Адрес FBD программирования: ");
   text += Z("<ip_адрес>/get_local_file/fbd.html");
@@ -170,6 +175,12 @@ int run() {
   print_format("\n%s: %s, mask: %s\n\n",
                Z("IP адрес сетевого адаптера компьютера"), ip_pc.c_str(),
                mask_pc.c_str());
+  // An operator who plugs the cable in and starts the tool at once must
+  // not be told that the segment is empty; one who forgot the cable must
+  // be told why it is.
+  const LinkState link = wait_for_usable_link(iface_name, kLinkWaitMs);
+  if (link.up && !link.carrier)
+    print_format("%s\n", Z("Сетевой кабель не подключён."));
 
   Sweep sweep;
   arm_sweep_interrupt();

@@ -33,9 +33,10 @@ inline constexpr size_t kMaxNeighbours = 1024;
 /// ("fe80::1%eth0:"), which is cut off; BusyBox without ("fe80::1:"), and
 /// the trailing colon goes. Only link-local addresses (fe80::/10) are
 /// taken, the ones that answer a link-local multicast ping; any other
-/// word, and a line longer than any ping6 prints, is skipped. The set
-/// grows to kMaxNeighbours at the most, in the order ping6 printed the
-/// addresses; of the output no more than the line at hand is kept.
+/// word, and a line longer than any ping6 prints, is skipped. Of the
+/// addresses ping6 printed the set keeps the first kMaxNeighbours distinct
+/// ones (it has no order of its own: the sweep asks them in the set's);
+/// of the output no more than the line at hand is kept.
 class PingOutputParser {
  public:
   explicit PingOutputParser(std::unordered_set<std::string>& neighbours)

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "test_util.h"
+#include "launch.h"
 
 namespace {
 

@@ -2,67 +2,42 @@
 
 #include <gtest/gtest.h>
 
-#include "test_util.h"
+#include "files.h"
 
 namespace {
 
-struct Fields {
-  std::string ip_contr, mask_contr;
-  bool not_configured;
-  std::string contr_name, ip_configured, aux, systems;
-};
-
-Fields fields_of(const contr_net_info& i) {
-  return {i.ip_contr, i.mask_contr, i.not_configured, i.contr_name,
-          i.ip_configured, i.aux, i.systems};
-}
-
-bool operator==(const Fields& a, const Fields& b) {
-  return a.ip_contr == b.ip_contr && a.mask_contr == b.mask_contr &&
-         a.not_configured == b.not_configured && a.contr_name == b.contr_name &&
-         a.ip_configured == b.ip_configured && a.aux == b.aux &&
-         a.systems == b.systems;
-}
-
-std::ostream& operator<<(std::ostream& os, const Fields& f) {
-  return os << "[" << f.ip_contr << "|" << f.mask_contr << "|"
-            << f.not_configured << "|" << f.contr_name << "|"
-            << f.ip_configured << "|" << f.aux << "|" << f.systems << "]";
+/// The fields `read` fills, as "ip|mask|flag|name|configured|aux|systems".
+std::string fields_of(const contr_net_info& i) {
+  return i.ip_contr + "|" + i.mask_contr + "|" + (i.not_configured ? "1" : "0") + "|" +
+         i.contr_name + "|" + i.ip_configured + "|" + i.aux + "|" + i.systems;
 }
 
 TEST(ContrNetInfoRead, BodyForms) {
-  const std::string ip = "10.0.0.5", mask = "255.255.255.0";
+  const std::string m = "10.0.0.5|255.255.255.0|";  // what every case reads first
   struct Case {
-    std::string body;
-    Fields expected;
+    std::string body, fields;
   } cases[] = {
-      {"10.0.0.5 255.255.255.0 1", {ip, mask, true, "", "", "", ""}},
-      {"10.0.0.5 255.255.255.0 0 K1 10.0.0.5 aux sys",
-       {ip, mask, false, "K1", ip, "aux", "sys"}},
-      {"10.0.0.5 255.255.255.0 0 K1 10.0.0.5 aux sys eighth",
-       {ip, mask, false, "K1", ip, "aux", "sys"}},
+      {"10.0.0.5 255.255.255.0 1", m + "1||||"},
+      {"10.0.0.5 255.255.255.0 0 K1 10.0.0.5 aux sys", m + "0|K1|10.0.0.5|aux|sys"},
+      {"10.0.0.5 255.255.255.0 0 K1 10.0.0.5 aux sys eighth", m + "0|K1|10.0.0.5|aux|sys"},
       {"\n 10.0.0.5\r\n255.255.255.0\t0\nK1\n\n10.0.0.5\vaux\fsys\r\n",
-       {ip, mask, false, "K1", ip, "aux", "sys"}},
-      {"10.0.0.5 255.255.255.0 +1 K", {ip, mask, true, "", "", "", ""}},
-      {"10.0.0.5 255.255.255.0 01 K", {ip, mask, true, "", "", "", ""}},
-      {"10.0.0.5 255.255.255.0 -0 K a b c", {ip, mask, false, "K", "a", "b", "c"}},
-      {"10.0.0.5 255.255.255.0 2 K a b c", {ip, mask, true, "", "", "", ""}},
-      {"10.0.0.5 255.255.255.0 -1 K a b c", {ip, mask, true, "", "", "", ""}},
-      {"10.0.0.5 255.255.255.0 99999999999999999999 K a b c",
-       {ip, mask, true, "", "", "", ""}},
-      {"10.0.0.5 255.255.255.0 0abc x y z",
-       {ip, mask, false, "abc", "x", "y", "z"}},
-      {"10.0.0.5 255.255.255.0 word K a b c", {ip, mask, false, "", "", "", ""}},
-      {"10.0.0.5 255.255.255.0 + K", {ip, mask, false, "", "", "", ""}},
-      {"10.0.0.5 255.255.255.0 0 K1 10.0.0.5",
-       {ip, mask, false, "K1", ip, "", ""}},
-      {"10.0.0.5 255.255.255.0 0", {ip, mask, false, "", "", "", ""}},
-      {"10.0.0.5 255.255.255.0", {ip, mask, false, "", "", "", ""}},
-      {"10.0.0.5", {ip, "", false, "", "", "", ""}},
-      {"", {"", "", false, "", "", "", ""}},
-      {" \t\r\n", {"", "", false, "", "", "", ""}},
-      {"a.b junk 0 Имя 1.2.3.4 x Системы",
-       {"a.b", "junk", false, "Имя", "1.2.3.4", "x", "Системы"}},
+       m + "0|K1|10.0.0.5|aux|sys"},
+      {"10.0.0.5 255.255.255.0 +1 K", m + "1||||"},
+      {"10.0.0.5 255.255.255.0 01 K", m + "1||||"},
+      {"10.0.0.5 255.255.255.0 -0 K a b c", m + "0|K|a|b|c"},
+      {"10.0.0.5 255.255.255.0 2 K a b c", m + "1||||"},
+      {"10.0.0.5 255.255.255.0 -1 K a b c", m + "1||||"},
+      {"10.0.0.5 255.255.255.0 99999999999999999999 K a b c", m + "1||||"},
+      {"10.0.0.5 255.255.255.0 0abc x y z", m + "0|abc|x|y|z"},
+      {"10.0.0.5 255.255.255.0 word K a b c", m + "0||||"},
+      {"10.0.0.5 255.255.255.0 + K", m + "0||||"},
+      {"10.0.0.5 255.255.255.0 0 K1 10.0.0.5", m + "0|K1|10.0.0.5||"},
+      {"10.0.0.5 255.255.255.0 0", m + "0||||"},
+      {"10.0.0.5 255.255.255.0", m + "0||||"},
+      {"10.0.0.5", "10.0.0.5||0||||"},
+      {"", "||0||||"},
+      {" \t\r\n", "||0||||"},
+      {"a.b junk 0 Имя 1.2.3.4 x Системы", "a.b|junk|0|Имя|1.2.3.4|x|Системы"},
   };
   for (const Case& c : cases) {
     contr_net_info info;
@@ -70,10 +45,9 @@ TEST(ContrNetInfoRead, BodyForms) {
     info.mask_pc = "mask";
     info.available = true;
     info.read(c.body);
-    EXPECT_EQ(fields_of(info), c.expected) << "body: " << c.body;
+    EXPECT_EQ(fields_of(info), c.fields) << "body: " << c.body;
     // read never touches these
-    EXPECT_EQ(info.ip_pc, "pc");
-    EXPECT_EQ(info.mask_pc, "mask");
+    EXPECT_EQ(info.ip_pc + info.mask_pc, "pcmask");
     EXPECT_TRUE(info.available);
   }
 }
@@ -112,9 +86,8 @@ TEST(ContrNetInfoRead, FieldsAreCappedAtWholeLetters) {
     contr_net_info info;
     info.read(c.field + " " + c.field + " 0 " + c.field + " " + c.field +
               " " + c.field + " " + c.field + " more");
-    EXPECT_EQ(fields_of(info),
-              (Fields{c.kept, c.kept, false, c.kept, c.kept, c.kept, c.kept}))
-        << c.field.size();
+    const std::string k = c.kept + "|";
+    EXPECT_EQ(fields_of(info), k + k + "0|" + k + k + k + c.kept) << c.field.size();
   }
   // Kept texts compare equal although the reported ones differ after the
   // cut.
@@ -234,8 +207,15 @@ TEST(GetPrint, AnAddressFieldShowsAtMost15Characters) {
       {forged, "192.168.1.10===... 'контроллер доступен' K\tS"},
       {testutil::cyrillic(32), "ЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖ... 'нет доступа к контроллеру' "
                               "(ip_pc & mask_contr) != (ip_contr & mask_contr) K\tS"},
-      // Filtered first: each '?' is one character.
+      // Filtered first: each '?' is one character, however many bytes it
+      // stands for, and a stray byte before a letter does not split it.
       {"192.168.1.\x1b[2J\x1b[H", "192.168.1.?[2J?... 'контроллер доступен' K\tS"},
+      {testutil::repeated("\xf0\x9f\x98\x80", 40),
+       "???????????????... 'нет доступа к контроллеру' "
+       "(ip_pc & mask_contr) != (ip_contr & mask_contr) K\tS"},
+      {"\x9b" + testutil::cyrillic(32),
+       "?ЖЖЖЖЖЖЖЖЖЖЖЖЖЖ... 'нет доступа к контроллеру' "
+       "(ip_pc & mask_contr) != (ip_contr & mask_contr) K\tS"},
   };
   for (const Case& c : cases) {
     contr_net_info info;

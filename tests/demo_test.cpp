@@ -1,16 +1,21 @@
 // The demo as root would start it for an unprivileged user through sudo
 // (SUDO_UID and SUDO_GID set): the tool runs as that user and is the only
 // process that creates the page; what is planted at the path is refused by
-// the tool's own writer. Run under strace with a private /tmp and the build
-// of this tree.
+// the tool's own writer. Run under strace with a private /tmp and
+// /run/netns and the build of this tree.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
+#include <system_error>
 
 #include "lab_segment.h"
 #include "pty_session.h"
-#include "test_util.h"
 
 namespace {
 
@@ -23,29 +28,33 @@ struct Trace {
 };
 
 Trace read_trace(const std::string& log) {
+  static const std::regex kTool(R"(^(\d+) +execve\(.*/contr_discovery".* = 0$)");
+  static const std::regex kWrite(
+      R"(^(\d+) +((?:rename|link).*"/tmp/disc734\.html.*|.*"/tmp/disc734\.html.*(?:O_WRONLY|O_RDWR|O_CREAT).*)$)");
   Trace t;
   std::istringstream in(log);
+  std::smatch m;
   for (std::string line; std::getline(in, line);) {
-    const size_t gap = line.find(' ');
-    if (gap == std::string::npos)
-      continue;
-    const std::string pid = line.substr(0, gap);
-    const std::string call = line.substr(line.find_first_not_of(' ', gap));
-    if (call.rfind("execve(", 0) == 0 &&
-        call.find("/contr_discovery\"") != std::string::npos &&
-        call.find("= 0") != std::string::npos)
-      t.tool_pids.insert(pid);
-    if (call.find("\"/tmp/disc734.html") == std::string::npos)
-      continue;
-    const bool writes = call.find("O_WRONLY") != std::string::npos ||
-                        call.find("O_RDWR") != std::string::npos ||
-                        call.find("O_CREAT") != std::string::npos ||
-                        call.rfind("rename", 0) == 0 ||
-                        call.rfind("link", 0) == 0;
-    if (writes)
-      t.page_writes[pid] += call + "\n";
+    if (std::regex_match(line, m, kTool))
+      t.tool_pids.insert(m[1]);
+    if (std::regex_match(line, m, kWrite))
+      t.page_writes[m[1]] += m[2].str() + "\n";
   }
   return t;
+}
+
+/// What stands at /tmp/disc734.html before the demo runs.
+void plant(const std::string& content, uid_t owner) {
+  if (content.empty())
+    return;
+  if (owner == 0) {  // a link to a file of root's
+    testutil::write_file("/tmp/target", content);
+    std::filesystem::create_symlink("/tmp/target", "/tmp/disc734.html");
+  } else {
+    testutil::write_file("/tmp/disc734.html", content);
+    if (chown("/tmp/disc734.html", owner, owner) != 0)
+      throw std::system_error(errno, std::generic_category(), "chown");
+  }
 }
 
 TEST(Demo, TheToolWritesThePageAsTheUserWhoStartedSudo) {
@@ -53,62 +62,70 @@ TEST(Demo, TheToolWritesThePageAsTheUserWhoStartedSudo) {
   CONTR_REQUIRE(testutil::missing("strace"));
   // The tool runs as the user: from a copy that user can reach.
   const testutil::SharedCopy copy;
-  const std::string bin = copy.dir() + "/build";
-  const std::string src = copy.dir();
-  const std::string out = testutil::binary_dir() + "/" + testutil::unique_name();
-  testutil::sh("mkdir -p " + out);
+  const testutil::TempDir out(testutil::binary_dir());
   struct Case {
-    std::string what, plant, owner, content, says, err;
+    std::string what, planted;
+    uid_t planter;
+    std::string owner, content, says, err;
   } cases[] = {
-      {"no page yet", "true", "65534:65534", "\n<!DOCTYPE html>",
+      {"no page yet", "", 0, "65534:65534", "\n<!DOCTYPE html>",
        "demo: the page is /tmp/disc734.html\n", ""},
-      {"an earlier page of the user's",
-       "echo earlier >/tmp/disc734.html && chown 65534:65534 /tmp/disc734.html",
-       "65534:65534", "\n<!DOCTYPE html>",
-       "demo: the page is /tmp/disc734.html\n", ""},
-      {"someone else's page",
-       "echo theirs >/tmp/disc734.html && chown 12345:12345 /tmp/disc734.html",
-       "12345:12345", "theirs\n", "",
+      {"an earlier page of the user's", "earlier\n", 65534, "65534:65534",
+       "\n<!DOCTYPE html>", "demo: the page is /tmp/disc734.html\n", ""},
+      {"someone else's page", "theirs\n", 12345, "12345:12345", "theirs\n", "",
        "Не удалось записать файл /tmp/disc734.html: Operation not permitted\n"},
-      {"a symbolic link to root's file",
-       "echo precious >/tmp/target && ln -s /tmp/target /tmp/disc734.html",
-       "0:0", "precious\n", "",
+      {"a symbolic link to root's file", "precious\n", 0, "0:0", "precious\n", "",
        "Не удалось записать файл /tmp/disc734.html: Too many levels of "
        "symbolic links\n"},
   };
   for (const Case& c : cases) {
-    const testutil::ProcessResult r = testutil::run_process(
-        testutil::with_private_tmp(
-            // LeakSanitizer cannot work under ptrace; the other tests
-            // look for leaks.
-            c.plant + " && env -u DISPLAY -u WAYLAND_DISPLAY "
-            "ASAN_OPTIONS=detect_leaks=0 SUDO_UID=65534 "
-            "SUDO_GID=65534 CONTR_DEMO_BUILD=" + bin + " CONTR_DEMO_PREFIX=" +
-            testutil::unique_name() + " strace -f -qq -o " + out +
-            "/trace -e trace=execve,open,openat,creat,rename,renameat,"
-            "renameat2,link,linkat " + src + "/scripts/demo; status=$?; "
-            "stat -L -c %u:%g /tmp/disc734.html >" + out + "/owner; "
-            "head -c 16 /tmp/disc734.html >" + out + "/content; "
-            "ls -A /tmp >" + out + "/ls; exit $status"),
-        "y\n");
+    const testutil::Outcome r = testutil::run(
+        {.argv = {"strace", "-f", "-qq", "-o", out / "trace", "-e",
+                  "trace=execve,open,openat,creat,rename,renameat,renameat2,link,linkat",
+                  copy.dir() + "/scripts/demo"},
+         .private_tmp = true,
+         .private_netns_dir = true,
+         // LeakSanitizer cannot work under ptrace; the other tests look
+         // for leaks.
+         .env = {"ASAN_OPTIONS=detect_leaks=0", "SUDO_UID=65534", "SUDO_GID=65534",
+                 "CONTR_DEMO_BUILD=" + copy.dir() + "/build",
+                 "CONTR_DEMO_PREFIX=" + testutil::unique_name(), "DISPLAY", "WAYLAND_DISPLAY"},
+         .input = "y\n",
+         .before = [&c] { plant(c.planted, c.planter); },
+         .after = [&out] {
+           struct stat st {};
+           stat("/tmp/disc734.html", &st);
+           testutil::write_file(out / "owner", std::to_string(st.st_uid) + ":" +
+                                                   std::to_string(st.st_gid) + "\n");
+           testutil::write_file(out / "content",
+                                testutil::read_file("/tmp/disc734.html").substr(0, 16));
+           std::string names;
+           for (const auto& entry : std::filesystem::directory_iterator("/tmp"))
+             names += entry.path().filename().string() + "\n";
+           testutil::write_file(out / "ls", names);
+         }});
     EXPECT_EQ(r.status, 0) << c.what << "\n" << r.err;
-    EXPECT_EQ(testutil::read_file(out + "/owner"), c.owner + "\n") << c.what;
-    EXPECT_EQ(testutil::read_file(out + "/content"), c.content) << c.what;
-    EXPECT_NE(r.out.find("Открыть ссылки в браузере chromium"),
-              std::string::npos)
+    EXPECT_EQ(testutil::read_file(out / "owner"), c.owner + "\n") << c.what;
+    EXPECT_EQ(testutil::read_file(out / "content"), c.content) << c.what;
+    EXPECT_NE(r.out.find("Открыть ссылки в браузере chromium"), std::string::npos)
         << c.what;
     if (c.err.empty()) {
       EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << r.err;
+      // No browser can start: the demo says why, and how to follow the
+      // page's links from inside the segment.
+      EXPECT_NE(r.err.find("there is no display"), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("curl http://192.168.1.10/get_local_file/fbd.html"),
+                std::string::npos)
+          << r.err;
     } else {
       EXPECT_NE(r.err.find(c.err), std::string::npos) << c.what << r.err;
       EXPECT_EQ(r.err.find("demo: the page is"), std::string::npos) << c.what;
     }
     // No temporary file of the writer is left.
-    EXPECT_EQ(testutil::read_file(out + "/ls").find("disc734.html."),
-              std::string::npos)
+    EXPECT_EQ(testutil::read_file(out / "ls").find("disc734.html."), std::string::npos)
         << c.what;
 
-    const Trace t = read_trace(testutil::read_file(out + "/trace"));
+    const Trace t = read_trace(testutil::read_file(out / "trace"));
     ASSERT_EQ(t.tool_pids.size(), 1u) << c.what;
     for (const auto& [pid, calls] : t.page_writes)
       EXPECT_EQ(pid, *t.tool_pids.begin())
@@ -122,26 +139,27 @@ TEST(Demo, TheToolWritesThePageAsTheUserWhoStartedSudo) {
       EXPECT_TRUE(t.page_writes.empty()) << c.what;
     }
   }
-  testutil::sh("rm -rf " + out);
 }
 
-// From where the tool runs, the demo's links lead where a real segment's
-// would: the pages of a reachable controller open and name it, those of a
-// controller in another subnet cannot be reached.
+// Answered "y" where no browser can start, the demo keeps its segment
+// until Enter is pressed, and from inside it the page's links lead where a
+// real segment's would: the pages of a reachable controller open and name
+// it, a page it does not have is not found, those of a controller in
+// another subnet cannot be reached.
 TEST(Demo, TheLinksOfAReachableControllerOpen) {
   REQUIRE_NETNS();
   CONTR_REQUIRE(testutil::missing("curl"));
   const std::string prefix = testutil::unique_name();
-  // The demo's namespaces are looked into from outside, so no private
-  // mount namespace: the question is answered with ENTER, and no page is
-  // written.
-  testutil::PtySession pty("env -u DISPLAY -u WAYLAND_DISPLAY CONTR_DEMO_BUILD=" +
-                           testutil::binary_dir() + " CONTR_DEMO_PREFIX=" +
-                           prefix + " " + testutil::source_dir() +
-                           "/scripts/demo");
+  testutil::PtySession pty({.argv = {testutil::source_dir() + "/scripts/demo"},
+                            .private_tmp = true,
+                            .private_netns_dir = true,
+                            .env = {"CONTR_DEMO_BUILD=" + testutil::binary_dir(),
+                                    "CONTR_DEMO_PREFIX=" + prefix, "DISPLAY",
+                                    "WAYLAND_DISPLAY"}});
   ASSERT_TRUE(pty.wait_for(testutil::kQuestion, 60)) << pty.output();
-  const std::string curl =
-      "ip netns exec " + prefix + "-h curl -sS --max-time 5 http://";
+  pty.type("y\n");
+  ASSERT_TRUE(pty.wait_for("until you press Enter", 10)) << pty.output();
+  EXPECT_NE(pty.output().find("there is no display"), std::string::npos) << pty.output();
   struct Case {
     std::string url;
     int status;
@@ -152,18 +170,20 @@ TEST(Demo, TheLinksOfAReachableControllerOpen) {
       {"192.168.1.10/get_local_file/mal.html", 0, "<h1>Котельная-1</h1>\n<p>Меню</p>"},
       {"192.168.1.10", 0, "<h1>Котельная-1</h1>\n<p>Диспетчеризация</p>"},
       {"192.168.1.12/get_local_file/fbd.html", 0, "<h1>Щит-2</h1>"},
+      {"192.168.1.10/get_local_file/nonesuch.html", 0, "<title>404</title>"},
       // curl: "Couldn't connect to server".
       {"10.0.0.5/get_local_file/fbd.html", 7, ""},
       {"192.168.2.5/get_local_file/mal.html", 7, ""},
   };
   for (const Case& c : cases) {
-    const testutil::ProcessResult r = testutil::run_process(curl + c.url, "");
+    const testutil::Outcome r = testutil::run(
+        {.argv = {"curl", "-sS", "--max-time", "5", "http://" + c.url},
+         .netns = "/proc/" + std::to_string(pty.pid()) + "/root/run/netns/" + prefix + "-h"});
     EXPECT_EQ(r.status, c.status) << c.url << ": " << r.err;
     EXPECT_NE(r.out.find(c.shows), std::string::npos) << c.url << ": " << r.out;
   }
   pty.type("\n");
   EXPECT_EQ(pty.wait_exit(30), 0) << pty.output();
-  EXPECT_EQ(testutil::sh_out("ip netns list | grep -F -- " + prefix), "");
 }
 
 }  // namespace

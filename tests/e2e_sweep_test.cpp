@@ -3,18 +3,24 @@
 // a stand-in chromium that records how it was called. Every expected line
 // and row is written out in lab_segment.cpp.
 
+#include <dirent.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <thread>
 
 #include "lab_segment.h"
-#include "test_util.h"
 #include "text_check.h"
 
 namespace {
@@ -67,6 +73,7 @@ std::string joined(const std::vector<std::string>& lines) {
   return text;
 }
 
+/// The nodes the summary lists, and their status lines, sorted.
 std::vector<const SegmentNode*> listed_nodes() {
   std::vector<const SegmentNode*> listed;
   for (const SegmentNode& n : segment_nodes())
@@ -74,8 +81,7 @@ std::vector<const SegmentNode*> listed_nodes() {
       listed.push_back(&n);
   return listed;
 }
-
-std::vector<std::string> sorted_expected_lines() {
+std::vector<std::string> listed_lines() {
   std::vector<std::string> lines;
   for (const SegmentNode* n : listed_nodes())
     lines.push_back(n->line);
@@ -92,45 +98,46 @@ std::string page_for(const std::vector<std::string>& printed) {
   return testutil::expected_page(rows);
 }
 
-/// A stand-in ping6 output naming these nodes once each.
-std::string ping_output_naming(const testutil::Lab& lab,
-                               const std::vector<std::string>& names) {
-  std::string out = "PING ff02::1(ff02::1) 56 data bytes\\n";
-  for (const std::string& name : names)
-    out += "64 bytes from " + lab.node(name).address + "%%eth0: icmp_seq=1\\n";
-  return out + "\\n";
+/// A page's rows, sorted, and the rest of it.
+std::pair<std::vector<std::string>, std::string> rows_and_rest(const std::string& page) {
+  std::vector<std::string> rows;
+  std::string rest;
+  std::istringstream lines(page);
+  for (std::string line; std::getline(lines, line);)
+    line.rfind("<TR>", 0) == 0 ? rows.push_back(line) : void(rest += line + "\n");
+  return {sorted(rows), rest};
+}
+
+/// A stand-in ping6 output naming these addresses once each.
+std::string ping_output_naming(const std::vector<std::string>& addresses) {
+  std::string out = "PING ff02::1(ff02::1) 56 data bytes\n";
+  for (const std::string& address : addresses)
+    out += "64 bytes from " + address + "%eth0: icmp_seq=1\n";
+  return out + "\n";
 }
 
 class WholeRun : public testutil::SegmentTest {
  protected:
   void SetUp() override {
-    if (lab_ != nullptr)
+    SegmentTest::SetUp();
+    if (!IsSkipped() && !HasFatalFailure())
       tool_ = std::make_unique<testutil::ToolRunner>(*lab_);
-  }
-
-  /// Checks a run that swept the whole segment, whichever ping6 found it.
-  void expect_whole_segment(const testutil::ProcessResult& r) {
-    EXPECT_EQ(r.status, 0);
-    const std::vector<std::string> printed = testutil::summary_lines(r.out);
-    EXPECT_EQ(sorted(printed), sorted_expected_lines());
-    std::string sweep = r.out;
-    ASSERT_TRUE(testutil::remove_each(sweep, kSweepMessages)) << r.out;
-    EXPECT_EQ(sweep, kAdapterAndAddress + kHeading + joined(printed) + kTail);
-    EXPECT_EQ(textcheck::foreign_in(r.out, " \t\n\r"), "");
-
-    std::string err = testutil::without_ping_warning(r.err);
-    ASSERT_TRUE(testutil::remove_each(err, kSweepErrors)) << r.err;
-    EXPECT_EQ(err, "");
   }
 
   std::unique_ptr<testutil::ToolRunner> tool_;
 };
 
 TEST_F(WholeRun, EveryKindOfNodeAtOnce) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
-  const testutil::ProcessResult r = tool_->run("y\n");
-  expect_whole_segment(r);
+  const testutil::Outcome r = tool_->run("y\n");
+  EXPECT_EQ(r.status, 0);
+  const std::vector<std::string> printed = testutil::summary_lines(r.out);
+  EXPECT_EQ(sorted(printed), listed_lines());
+  std::string sweep = r.out, err = testutil::without_ping_warning(r.err);
+  ASSERT_TRUE(testutil::remove_each(sweep, kSweepMessages)) << r.out;
+  EXPECT_EQ(sweep, kAdapterAndAddress + kHeading + joined(printed) + kTail);
+  EXPECT_EQ(textcheck::foreign_in(r.out, " \t\n\r"), "");
+  ASSERT_TRUE(testutil::remove_each(err, kSweepErrors)) << r.err;
+  EXPECT_EQ(err, "");
 
   // The bounds: the ping deadline, 2 s for the dropped attempt, 5 s for
   // each of the three stalled exchanges, and a little for all the rest.
@@ -141,7 +148,6 @@ TEST_F(WholeRun, EveryKindOfNodeAtOnce) {
 
   // The page rows come in the order of the summary.
   EXPECT_EQ(tool_->browser_calls(), "file:///tmp/disc734.html\n");
-  const std::vector<std::string> printed = testutil::summary_lines(r.out);
   EXPECT_EQ(tool_->page(), page_for(printed));
 
   // The same page in a real browser: links where the address is a dotted
@@ -149,13 +155,16 @@ TEST_F(WholeRun, EveryKindOfNodeAtOnce) {
   // its own, so it cannot reach any network.
   CONTR_REQUIRE(testutil::missing("chromium"));
   testutil::Netns isolated;
-  const std::string dom = testutil::sh_out(
-      "ip netns exec " + isolated.name() + " env HOME=" + tool_->out_dir() +
-      " chromium --headless --no-sandbox --disable-gpu --disable-quic "
-      "--no-first-run --disable-background-networking "
-      "--disable-component-update --disable-sync --user-data-dir=" +
-      tool_->out_dir() + "/profile --dump-dom file://" + tool_->out_dir() +
-      "/page.html 2>/dev/null");
+  const std::string dom =
+      testutil::run({.argv = {"chromium", "--headless", "--no-sandbox", "--disable-gpu",
+                              "--disable-quic", "--no-first-run",
+                              "--disable-background-networking",
+                              "--disable-component-update", "--disable-sync",
+                              "--user-data-dir=" + tool_->out_dir() + "/profile",
+                              "--dump-dom", "file://" + tool_->out_dir() + "/page.html"},
+                     .netns = isolated.name(),
+                     .env = {"HOME=" + tool_->out_dir()}})
+          .out;
   for (const std::string ip : {"192.168.1.10", "10.0.0.5", "192.168.2.5",
                                "192.168.1.11", "192.168.1.12", "192.168.1.13",
                                "192.168.1.16"}) {
@@ -176,21 +185,24 @@ TEST_F(WholeRun, EveryKindOfNodeAtOnce) {
 }
 
 TEST_F(WholeRun, StandardOutputClosed) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
-  std::vector<std::string> names;
+  std::vector<std::string> names, addresses;
   std::map<std::string, size_t> log_before;
   for (const SegmentNode* n : listed_nodes()) {
     names.push_back(n->name);
+    addresses.push_back(lab_->node(n->name).address);
     log_before[n->name] = lab_->log(n->name).size();
   }
-  tool_->stub_ping6(ping_output_naming(*lab_, names));
-  const testutil::ProcessResult r = tool_->run("y\n", "true", ">&-");
+  tool_->stub_ping6(ping_output_naming(addresses));
+  testutil::Launch closed = tool_->launch();
+  closed.input = "y\n";
+  closed.close_stdout = true;
+  const testutil::Outcome r = tool_->run(closed);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
 
   // Each controller got the request and nothing else: none of the console
-  // text went into a connection.
+  // text went into a connection. (A simulator records a connection when it
+  // ends, which may come a moment after the tool's end.)
   for (const std::string& name : names) {
     std::string got;
     for (int i = 0; i < 50 && got.empty(); ++i) {
@@ -201,73 +213,110 @@ TEST_F(WholeRun, StandardOutputClosed) {
     EXPECT_EQ(got, "51:" + kRequest + "\n") << name;
   }
 
-  // Without the summary the order is unknown: the rows as a set.
-  EXPECT_EQ(tool_->browser_calls(), "file:///tmp/disc734.html\n");
   // The descriptor itself was taken: the browser inherits /dev/null, not a
   // closed descriptor that its first open would take.
+  EXPECT_EQ(tool_->browser_calls(), "file:///tmp/disc734.html\n");
   EXPECT_EQ(tool_->browser_stdout(), "/dev/null\n");
-  const std::string page = tool_->page();
-  const std::string empty = testutil::expected_page("");
-  const size_t rows_at = empty.size() - 26;  // before the fixed tail
-  ASSERT_GT(page.size(), empty.size());
-  EXPECT_EQ(page.substr(0, rows_at), empty.substr(0, rows_at));
-  EXPECT_EQ(page.substr(page.size() - 26), empty.substr(rows_at));
-  std::vector<std::string> rows, expected;
-  std::istringstream in(page.substr(rows_at, page.size() - 26 - rows_at));
-  for (std::string row; std::getline(in, row);)
-    rows.push_back(row);
-  for (const SegmentNode* n : listed_nodes())
-    expected.push_back("<TR>" + n->cells + "</TR>");
-  EXPECT_EQ(sorted(rows), sorted(expected));
+  // Without the summary the order is unknown: the rows as a set.
+  EXPECT_EQ(rows_and_rest(tool_->page()), rows_and_rest(page_for(listed_lines())));
 }
 
-// A link planted at the path: the page is refused with a line that says
-// why, the file it names stays as it was, and no browser starts. (What
+/// The names in /tmp, one a line, and the page there, into `to`.ls and
+/// `to`.page: what a run leaves in its private /tmp.
+void keep_tmp(const std::string& to) {
+  std::string names;
+  for (const auto& entry : std::filesystem::directory_iterator("/tmp"))
+    names += entry.path().filename().string() + "\n";
+  testutil::write_file(to + ".ls", names);
+  testutil::write_file(to + ".page", testutil::read_file("/tmp/disc734.html"));
+}
+
+// A page that cannot be written whole is not written at all: a link
+// planted at the path is refused, and the file it names stays as it was;
+// with /tmp full, the earlier page stays. Either way a line says why, no
+// half-written file is left beside the path, and no browser starts. (What
 // else is refused, and with which reason, the unit tests tell.)
-TEST_F(WholeRun, APlantedLinkIsRefusedAndNoBrowserStarts) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
-  tool_->stub_ping6("PING ff02::1\\n\\n");
-  const std::string after = tool_->out_dir() + "/target-after";
-  const testutil::ProcessResult r = tool_->run(
-      "yes\n", "echo precious >/tmp/target && ln -s /tmp/target /tmp/disc734.html",
-      "", "cat /tmp/target >" + after);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail);
-  EXPECT_EQ(r.err,
-            "Не удалось записать файл /tmp/disc734.html: Too many levels of "
-            "symbolic links\n");
-  EXPECT_EQ(testutil::read_file(after), "precious\n");
-  EXPECT_EQ(tool_->browser_calls_after_the_run(), "");
+TEST_F(WholeRun, APageThatCannotBeWrittenLeavesWhatWasThere) {
+  tool_->stub_ping6("PING ff02::1\n\n");
+  const std::string earlier(200000, 'e');
+  struct Case {
+    std::string what, tmp_size;
+    std::function<void()> plant;
+    std::string err, kept;
+  } cases[] = {
+      {"a planted link", "",
+       [] {
+         testutil::write_file("/tmp/target", "precious\n");
+         std::filesystem::create_symlink("/tmp/target", "/tmp/disc734.html");
+       },
+       "Too many levels of symbolic links", "precious\n"},
+      {"a full /tmp", "512k",
+       [&earlier] {
+         testutil::write_file("/tmp/disc734.html", earlier);
+         testutil::write_file("/tmp/fill", std::string(1 << 20, 'f'));  // what fits
+       },
+       "No space left on device", earlier},
+  };
+  for (const Case& c : cases) {
+    const std::string after = tool_->out_dir() + "/after";
+    testutil::Launch l = tool_->launch();
+    l.input = "yes\n";
+    l.tmp_size = c.tmp_size;
+    l.before = c.plant;
+    l.after = [&after] {
+      unlink("/tmp/fill");
+      keep_tmp(after);
+    };
+    const testutil::Outcome r = tool_->run(l);
+    EXPECT_EQ(r.status, 0) << c.what;
+    EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail) << c.what;
+    EXPECT_EQ(r.err, "Не удалось записать файл /tmp/disc734.html: " + c.err + "\n");
+    EXPECT_EQ(testutil::read_file(after + ".page"), c.kept) << c.what;
+    const std::string listing = testutil::read_file(after + ".ls");
+    EXPECT_EQ(listing.find("disc734.html."), std::string::npos) << c.what << listing;
+    EXPECT_EQ(tool_->browser_calls(), "") << c.what;
+  }
 }
 
-// /tmp full: the new page cannot be written whole, so the earlier one
-// stays as it was and no half-written file is left beside it.
-TEST_F(WholeRun, FullTmpKeepsTheEarlierPage) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
-  tool_->stub_ping6("PING ff02::1\\n\\n");
-  const std::string earlier(200000, 'e');
-  const std::string after = tool_->out_dir() + "/after";
-  const testutil::ProcessResult r = tool_->run(
-      "y\n",
-      "mount -o remount,size=512k /tmp && head -c 200000 /dev/zero | tr "
-      "\\\\0 e >/tmp/disc734.html && { cat /dev/zero >/tmp/fill 2>/dev/null; "
-      "true; }",
-      "",
-      "rm /tmp/fill && ls -A /tmp >" + after + ".ls && cp /tmp/disc734.html " +
-          after + ".page");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail);
-  EXPECT_EQ(r.err,
-            "Не удалось записать файл /tmp/disc734.html: No space left on "
-            "device\n");
-  EXPECT_EQ(testutil::read_file(after + ".page"), earlier);
-  // The private /tmp holds the trees only where they lie under /tmp.
-  std::string listing = testutil::read_file(after + ".ls");
-  EXPECT_EQ(listing.find("disc734.html."), std::string::npos) << listing;
-  EXPECT_NE(listing.find("disc734.html\n"), std::string::npos) << listing;
-  EXPECT_EQ(tool_->browser_calls_after_the_run(), "");
+/// What is done to /tmp while the page is written.
+enum class Act { kNothing, kPutTheirs, kTerminate };
+
+/// In a process of its own: waits (10 s at the most) for the writer's new
+/// file beside the page's path, then does `act`. The watch is set before
+/// the return, so that the tool started next cannot make the file unseen.
+pid_t watch_for_the_new_file(Act act) {
+  const int watch = inotify_init1(IN_CLOEXEC);
+  inotify_add_watch(watch, "/tmp", IN_CREATE);
+  const pid_t pid = fork();
+  if (pid != 0) {
+    close(watch);
+    return pid;
+  }
+  std::string name;
+  pollfd p{watch, POLLIN, 0};
+  alignas(inotify_event) char buffer[4096];
+  while (name.empty() && poll(&p, 1, 10000) == 1) {
+    const ssize_t n = read(watch, buffer, sizeof buffer);
+    for (ssize_t at = 0; at < n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      if (event->len > 0 && std::string(event->name).rfind("disc734.html.", 0) == 0)
+        name = event->name;
+      at += sizeof(inotify_event) + event->len;
+    }
+  }
+  std::error_code ignored;
+  if (act == Act::kPutTheirs) {
+    testutil::write_file("/tmp/p", "theirs\n");
+    if (chown("/tmp/p", 12345, 12345) != 0 || rename("/tmp/p", "/tmp/disc734.html") != 0)
+      _exit(1);
+  }
+  // The process that holds the new file open: the tool.
+  for (const auto& proc : std::filesystem::directory_iterator("/proc", ignored))
+    for (const auto& fd : std::filesystem::directory_iterator(proc.path() / "fd", ignored))
+      if (act == Act::kTerminate && std::filesystem::read_symlink(fd, ignored) == "/tmp/" + name &&
+          proc.path().filename().string().find_first_not_of("0123456789") == std::string::npos)
+        kill(std::stoi(proc.path().filename()), SIGTERM);
+  _exit(0);
 }
 
 // The page is written slowly (strace holds its fsync back 2 s) while
@@ -276,155 +325,126 @@ TEST_F(WholeRun, FullTmpKeepsTheEarlierPage) {
 // system can rename without replacing or only link; a SIGTERM waits until
 // the page has its name, then ends the run, and no temporary file is left.
 TEST_F(WholeRun, WhatHappensWhileThePageIsWritten) {
-  REQUIRE_NETNS();
   CONTR_REQUIRE(testutil::missing("strace"));
-  ASSERT_TRUE(lab_->ok());
   const std::string kTheirs = "theirs\n";
+  const std::string kNoRenameWithoutReplacing = "inject=renameat2:error=EINVAL";
   struct Case {
-    std::string what, inject, act;
-    int status;
+    std::string what, inject;
+    Act act;
+    int status, signal;
     std::string err, page;
     bool browser;
   } cases[] = {
-      {"a file put there", "",
-       "echo theirs >/tmp/p && chown 12345:12345 /tmp/p && "
-       "mv /tmp/p /tmp/disc734.html",
-       0, "Не удалось записать файл /tmp/disc734.html: File exists\n", kTheirs,
+      {"a file put there", "", Act::kPutTheirs, 0, 0,
+       "Не удалось записать файл /tmp/disc734.html: File exists\n", kTheirs, false},
+      {"a file put there, no rename without replacing", kNoRenameWithoutReplacing,
+       Act::kPutTheirs, 0, 0,
+       "Не удалось записать файл /tmp/disc734.html: File exists\n", kTheirs, false},
+      {"nothing put there, no rename without replacing", kNoRenameWithoutReplacing,
+       Act::kNothing, 0, 0, "", testutil::expected_page(""), true},
+      {"SIGTERM", "", Act::kTerminate, -1, SIGTERM, "", testutil::expected_page(""),
        false},
-      {"a file put there, no rename without replacing",
-       "-e inject=renameat2:error=EINVAL ",
-       "echo theirs >/tmp/p && chown 12345:12345 /tmp/p && "
-       "mv /tmp/p /tmp/disc734.html",
-       0, "Не удалось записать файл /tmp/disc734.html: File exists\n", kTheirs,
-       false},
-      {"nothing put there, no rename without replacing",
-       "-e inject=renameat2:error=EINVAL ", "true", 0, "",
-       testutil::expected_page(""), true},
-      {"SIGTERM",
-       "",
-       // The process that holds the new file open: the tool.
-       "for f in $(find /proc/[0-9]*/fd -lname \"/tmp/$t\" 2>/dev/null); do "
-       "p=${f#/proc/}; kill -TERM ${p%%/*}; done",
-       // bash tells how its command ended.
-       128 + 15, "Terminated\n", testutil::expected_page(""), false},
   };
   for (const Case& c : cases) {
     testutil::ToolRunner tool(*lab_);
-    tool.stub_ping6("PING ff02::1\\n\\n");
-    tool.launch_under(
-        "env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -e "
-        "trace=fsync,renameat2 -e inject=fsync:delay_exit=2000000 " +
-        c.inject);
+    tool.stub_ping6("PING ff02::1\n\n");
+    std::vector<std::string> strace = {"env", "ASAN_OPTIONS=detect_leaks=0", "strace",
+                                       "-f", "-qq", "-o", "/dev/null", "-e",
+                                       "trace=fsync,renameat2", "-e",
+                                       "inject=fsync:delay_exit=2000000"};
+    if (!c.inject.empty())
+      strace.insert(strace.end(), {"-e", c.inject});
+    tool.launch_under(strace);
     const std::string after = tool.out_dir() + "/after";
-    // Waits (10 s at the most) for the new file beside the path, as $t.
-    // In a group of its own: a bare "&" would send the whole chain of
-    // mounts before it into the background, and the tool would start
-    // before its private /tmp is there.
-    const std::string watcher =
-        "{ { for i in $(seq 500); do t=$(ls /tmp | grep \"^disc734[.]html[.]\"); "
-        "[ -n \"$t\" ] && break; sleep 0.02; done; " + c.act + "; } & }";
-    const testutil::ProcessResult r = tool.run(
-        "y\n", watcher, "",
-        "wait; ls -A /tmp >" + after + ".ls; cat /tmp/disc734.html >" + after +
-            ".page");
+    pid_t watcher = -1;
+    testutil::Launch l = tool.launch();
+    l.input = "y\n";
+    l.before = [&] { watcher = watch_for_the_new_file(c.act); };
+    l.after = [&] {
+      waitpid(watcher, nullptr, 0);
+      keep_tmp(after);
+    };
+    const testutil::Outcome r = tool.run(l);
     EXPECT_EQ(r.status, c.status) << c.what;
+    EXPECT_EQ(r.signal, c.signal) << c.what;
     EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail) << c.what;
     EXPECT_EQ(r.err, c.err) << c.what;
     EXPECT_EQ(testutil::read_file(after + ".page"), c.page) << c.what;
     const std::string listing = testutil::read_file(after + ".ls");
     EXPECT_EQ(listing.find("disc734.html."), std::string::npos)
         << c.what << ": " << listing;
-    EXPECT_EQ(tool.browser_calls_after_the_run() != "", c.browser) << c.what;
+    EXPECT_EQ(tool.browser_calls() != "", c.browser) << c.what;
   }
 }
 
-TEST_F(WholeRun, RefusalAndEndOfInputWriteNothing) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
-  tool_->stub_ping6("PING ff02::1\\n\\n");
-  for (const std::string input : {"n\n", "", "Y\n", "\n"}) {
-    const std::string after = tool_->out_dir() + "/written";
-    const testutil::ProcessResult r = tool_->run(
-        input, "true", "",
-        "if [ -e /tmp/disc734.html ]; then echo written >" + after + "; fi");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail) << input;
-    EXPECT_EQ(testutil::read_file(after), "") << input;
-  }
-  EXPECT_EQ(tool_->browser_calls_after_the_run(), "");
-}
-
-TEST_F(WholeRun, NoNeighboursAtAll) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
-  tool_->stub_ping6("PING ff02::1(ff02::1) from :: eth0: 56 data bytes\\n\\n"
-                    "--- ff02::1 ping statistics ---\\n");
-  const testutil::ProcessResult r = tool_->run("y\n");
-  EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(tool_->browser_calls(), "file:///tmp/disc734.html\n");
-  EXPECT_EQ(tool_->page(), testutil::expected_page(""));
-}
-
-TEST_F(WholeRun, OnlyFailingNeighbours) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
-  // The refusing node and the host's own address, found by a stand-in
-  // ping6 that names just those two.
-  tool_->stub_ping6("PING x\\n64 bytes from " + lab_->node("refuse").address +
-                    "%%eth0: icmp_seq=1\\n64 bytes from " +
-                    lab_->host_address() + "%%eth0: icmp_seq=1\\n\\n");
-  const testutil::ProcessResult r = tool_->run("");
-  EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + kTail);
-  EXPECT_EQ(r.err, "error:connect: Connection refused\n"
-                   "error:connect: Connection refused\n");
-  EXPECT_EQ(r.status, 0);
-}
-
-// A ping6 that fails is reported, unless it found an address or only
-// said that nobody answered (status 1): an empty summary would tell the
-// operator that the segment holds no controller.
-TEST_F(WholeRun, FailingPing6IsReported) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
-  const std::string reply = "64 bytes from " +
-                            lab_->node("reachable").address +
-                            "%eth0: icmp_seq=1 ttl=64 time=0.1 ms";
+// What the run makes of what ping6 printed and of the answer: a ping6 that
+// failed is reported, unless it found an address or only said that nobody
+// answered (status 1), since an empty summary would tell the operator that
+// the segment holds no controller; a page is written, and the browser
+// started, only on a line that begins with y; a full standard output ends
+// the run with status 1.
+TEST_F(WholeRun, WhatPing6SaidAndTheAnswer) {
+  const std::string& a = kAdapterAndAddress;
+  const std::string summary = kAdapterAndAddress + kHeading + kTail;
+  const std::string reachable = ping_output_naming({lab_->node("reachable").address});
+  const std::string refused = "error:connect: Connection refused\n";
+  enum class Ping6 { kStub, kNone, kNoDescriptors };
   struct Case {
-    std::string what, prepare, script;
-    int status;
+    std::string what;
+    Ping6 ping6;
     std::string out, err;
+    int exit;
+    std::string input, stdout_file;
+    int status;
+    std::string shown, said, page;
   } cases[] = {
-      {"inetutils: no -I", "true",
-       "echo \"ping6: invalid option -- 'I'\" >&2; exit 64", 1,
-       kAdapterAndAddress,
-       "ping6: invalid option -- 'I'\nerror:ping6 exit status 64\n"},
-      {"not on the PATH", "PATH=/nonexistent", "", 1, kAdapterAndAddress,
-       "sh: 1: ping6: not found\nerror:ping6 exit status 127\n"},
-      {"error without output", "true", "exit 2", 1, kAdapterAndAddress,
-       "error:ping6 exit status 2\n"},
-      {"nobody answered", "true", "echo 'PING ff02::1'; echo; exit 1", 0,
-       kAdapterAndAddress + kHeading + kTail, ""},
-      {"an error after one reply", "true",
-       "echo 'PING ff02::1'; echo '" + reply + "'; exit 2", 0,
-       kAdapterAndAddress + kHeading + segment_node("reachable").line + "\n" +
-           kTail,
-       ""},
+      {"nobody answered", Ping6::kStub,
+       "PING ff02::1(ff02::1) from :: eth0: 56 data bytes\n\n--- ff02::1 ping statistics ---\n",
+       "", 0, "y\n", "", 0, summary, "", testutil::expected_page("")},
+      {"nobody answered, iputils' status 1", Ping6::kStub, "PING ff02::1\n\n", "", 1, "n\n",
+       "", 0, summary, "", ""},
+      {"only nodes that fail", Ping6::kStub,
+       ping_output_naming({lab_->node("refuse").address, lab_->host_address()}), "", 0, "",
+       "", 0, summary, refused + refused, ""},
+      {"inetutils: no -I", Ping6::kStub, "", "ping6: invalid option -- 'I'\n", 64, "\n", "",
+       1, a, "ping6: invalid option -- 'I'\nerror:ping6 exit status 64\n", ""},
+      {"not on the PATH", Ping6::kNone, "", "", 0, "\n", "", 1, a,
+       "sh: 1: ping6: not found\nerror:ping6 exit status 127\n", ""},
+      {"an error without output", Ping6::kStub, "", "", 2, "\n", "", 1, a,
+       "error:ping6 exit status 2\n", ""},
+      {"an error after one reply", Ping6::kStub, reachable, "", 2, "Y\n", "", 0,
+       kAdapterAndAddress + kHeading + segment_node("reachable").line + "\n" + kTail, "", ""},
       // No descriptors left for the pipe: the shell never starts. What
       // standard output held (a file here, fully buffered) is kept.
-      {"out of descriptors", "ulimit -n 4", "", 1, kAdapterAndAddress,
-       "error:popen: Too many open files\n"},
+      {"out of descriptors", Ping6::kNoDescriptors, "", "", 0, "\n", "", 1, a,
+       "error:popen: Too many open files\n", ""},
+      {"a full standard output", Ping6::kStub, reachable, "", 0, "y\n", "/dev/full", 1, "",
+       "error:write: No space left on device\n",
+       testutil::expected_page("<TR>" + segment_node("reachable").cells + "</TR>\n")},
   };
   for (const Case& c : cases) {
-    if (c.prepare == "true")
-      tool_->stub_ping6_script(c.script);
+    testutil::ToolRunner tool(*lab_);
+    testutil::Launch l = tool.launch();
+    l.input = c.input;
+    l.stdout_file = c.stdout_file;
+    if (c.ping6 == Ping6::kStub)
+      tool.stub_ping6(c.out, c.err, c.exit);
     else
-      testutil::sh("rm -f " + tool_->out_dir() + "/bin/ping6");
-    const testutil::ProcessResult r = tool_->run("\n", c.prepare);
+      l.env.push_back("PATH=/nonexistent");
+    if (c.ping6 == Ping6::kNoDescriptors)
+      l.in_program = [] {
+        const rlimit four{4, 4};
+        setrlimit(RLIMIT_NOFILE, &four);
+      };
+    const std::string written = tool.out_dir() + "/written";
+    l.after = [&written] { testutil::write_file(written, testutil::read_file("/tmp/disc734.html")); };
+    const testutil::Outcome r = tool.run(l);
     EXPECT_EQ(r.status, c.status) << c.what;
-    EXPECT_EQ(r.out, c.out) << c.what;
-    EXPECT_EQ(r.err, c.err) << c.what;
+    EXPECT_EQ(r.out, c.shown) << c.what;
+    EXPECT_EQ(r.err, c.said) << c.what;
+    EXPECT_EQ(testutil::read_file(written), c.page) << c.what;
+    EXPECT_EQ(tool.browser_calls(), c.page.empty() ? "" : "file:///tmp/disc734.html\n");
+    EXPECT_EQ(tool.page(), c.page) << c.what;
   }
 }
 
@@ -438,14 +458,14 @@ TEST(BusyBox, FindsTheSameControllersAsIputils) {
   for (const SegmentNode* n : listed_nodes())
     names.push_back(n->name);
   testutil::SegmentLab segment(names);
-  ASSERT_TRUE(segment.lab().ok());
+  ASSERT_TRUE(segment.lab().ok()) << segment.lab().error();
   for (const bool busybox : {false, true}) {
     testutil::ToolRunner tool(segment.lab());
     if (busybox)
-      tool.busybox_ping6();
-    const testutil::ProcessResult r = tool.run("\n");
+      tool.ping6("/bin/busybox");
+    const testutil::Outcome r = tool.run("\n");
     const std::vector<std::string> printed = testutil::summary_lines(r.out);
-    EXPECT_EQ(sorted(printed), sorted_expected_lines()) << "busybox: " << busybox;
+    EXPECT_EQ(sorted(printed), listed_lines()) << "busybox: " << busybox;
     EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + joined(printed) + kTail);
     EXPECT_EQ(testutil::without_ping_warning(r.err),
               "error:connect: Connection refused\n");  // the computer
@@ -462,24 +482,23 @@ TEST(OffLink, AddressesOffTheLinkAreNotAsked) {
   testutil::Lab lab("eth0 192.168.1.20/24",
                     {"c1 --record --body '192.168.1.10 255.255.255.0 0 K1 "
                      "192.168.1.10 a S1'"});
-  ASSERT_TRUE(lab.ok());
-  ASSERT_EQ(testutil::sh("ip -n " + lab.node("c1").ns +
-                         " addr add 2001:db8:77::5/64 dev eth0 nodad && ip -n " +
-                         lab.host_ns() + " addr add 2001:db8:77::20/64 dev " +
-                         lab.host_if() + " nodad"),
-            0);
+  ASSERT_TRUE(lab.ok()) << lab.error();
+  testutil::must({"ip", "-n", lab.node("c1").ns, "addr", "add", "2001:db8:77::5/64", "dev",
+                  "eth0", "nodad"});
+  testutil::must({"ip", "-n", lab.host_ns(), "addr", "add", "2001:db8:77::20/64", "dev",
+                  lab.host_if(), "nodad"});
   testutil::ToolRunner tool(lab);
   // iputils' form and BusyBox's, global, unique-local, loopback and
   // multicast, around the node's own answer.
-  tool.stub_ping6("PING ff02::1(ff02::1) 56 data bytes\\n"
-                  "64 bytes from 2001:db8:77::5%%eth0: icmp_seq=1 ttl=64\\n"
-                  "64 bytes from 2001:db8:77::5: seq=0 ttl=64\\n"
+  tool.stub_ping6("PING ff02::1(ff02::1) 56 data bytes\n"
+                  "64 bytes from 2001:db8:77::5%eth0: icmp_seq=1 ttl=64\n"
+                  "64 bytes from 2001:db8:77::5: seq=0 ttl=64\n"
                   "64 bytes from " + lab.node("c1").address +
-                  "%%eth0: icmp_seq=1 ttl=64\\n"
-                  "64 bytes from fd00::1%%eth0: icmp_seq=1 ttl=64\\n"
-                  "64 bytes from ::1: seq=0 ttl=64\\n"
-                  "64 bytes from ff02::2%%eth0: icmp_seq=1 ttl=64\\n\\n");
-  const testutil::ProcessResult r = tool.run("\n");
+                  "%eth0: icmp_seq=1 ttl=64\n"
+                  "64 bytes from fd00::1%eth0: icmp_seq=1 ttl=64\n"
+                  "64 bytes from ::1: seq=0 ttl=64\n"
+                  "64 bytes from ff02::2%eth0: icmp_seq=1 ttl=64\n\n");
+  const testutil::Outcome r = tool.run("\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, kAdapterAndAddress + kHeading +
                        "192.168.1.10 'контроллер доступен' K1\tS1\n" + kTail);
@@ -496,25 +515,23 @@ TEST(OffLink, AddressesOffTheLinkAreNotAsked) {
 TEST(Flood, OnlyTheFirst1024AddressesAreAsked) {
   REQUIRE_NETNS();
   testutil::Lab lab("eth0 192.168.1.20/24", {});
-  ASSERT_TRUE(lab.ok());
-  std::string batch, answers = "PING ff02::1(ff02::1) 56 data bytes\n";
+  ASSERT_TRUE(lab.ok()) << lab.error();
+  std::string batch;
+  std::vector<std::string> answering;
   char address[32];
   for (int n = 0; n < 1030; ++n) {
     snprintf(address, sizeof address, "fe80::1:%x", n);
     if (n < 1024)
       batch += "addr add " + std::string(address) + "/64 dev eth0 nodad\n";
-    answers += "64 bytes from " + std::string(address) +
-               "%eth0: icmp_seq=1 ttl=64 time=0.1 ms\n";
+    answering.push_back(address);
   }
-  const std::string batch_file = testutil::write_temp_file("batch", batch);
-  ASSERT_EQ(testutil::sh("ip -n " + lab.host_ns() + " -batch " + batch_file), 0);
-  ASSERT_TRUE(lab.serve("--body '192.168.1.10 255.255.255.0 1'"));
+  ASSERT_EQ(testutil::run({.argv = {"ip", "-n", lab.host_ns(), "-batch", "-"}, .input = batch})
+                .status,
+            0);
+  ASSERT_TRUE(lab.serve({"--body", "192.168.1.10 255.255.255.0 1"}));
   testutil::ToolRunner tool(lab);
-  // Where the tool's private /tmp does not hide it.
-  const std::string answers_file = tool.out_dir() + "/answers";
-  { std::ofstream(answers_file) << answers << "\n"; }
-  tool.stub_ping6_script("cat " + answers_file);
-  const testutil::ProcessResult r = tool.run("\n");
+  tool.stub_ping6(ping_output_naming(answering));
+  const testutil::Outcome r = tool.run("\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,
@@ -525,27 +542,36 @@ TEST(Flood, OnlyTheFirst1024AddressesAreAsked) {
                                    "настройки не сконфигурированы\n",
                                    1024) +
                 kTail);
-  unlink(batch_file.c_str());
 }
 
-// Standard output on a full device: the run goes on as the operator
-// answers, and its end says that the output was lost.
-TEST(StandardOutput, AFailedWriteEndsWithStatus1) {
+// The tool started the moment the adapter comes up, while its link-local
+// address is still tentative (duplicate address detection), finds what is
+// there all the same; with the far end of the cable down, it says so
+// before the sweep, which then finds nobody but the computer itself.
+TEST(Link, JustUpOrWithoutACarrier) {
   REQUIRE_NETNS();
   testutil::Lab lab("eth0 192.168.1.20/24",
                     {"c1 --body '192.168.1.10 255.255.255.0 0 K1 192.168.1.10 a S1'"});
-  ASSERT_TRUE(lab.ok());
+  ASSERT_TRUE(lab.ok()) << lab.error();
+  const std::string c1 = "192.168.1.10 'контроллер доступен' K1\tS1\n";
   testutil::ToolRunner tool(lab);
-  tool.stub_ping6(ping_output_naming(lab, {"c1"}));
-  const testutil::ProcessResult r = tool.run("y\n", "true", ">/dev/full");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "error:write: No space left on device\n");
-  EXPECT_EQ(tool.page(),
-            testutil::expected_page(
-                "<TR>" +
-                testutil::row7(testutil::Address::kDottedQuad, "192.168.1.10",
-                               true, "K1", "S1") +
-                "</TR>\n"));
+
+  testutil::must({"ip", "-n", lab.host_ns(), "link", "set", "eth0", "down"});
+  testutil::must({"ip", "-n", lab.host_ns(), "link", "set", "eth0", "up"});
+  ASSERT_NE(testutil::output({"ip", "-n", lab.host_ns(), "-6", "addr", "show", "dev", "eth0",
+                              "tentative"}),
+            "")
+      << "duplicate address detection is off: the case is not made";
+  testutil::Outcome r = tool.run("\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kAdapterAndAddress + kHeading + c1 + kTail);
+
+  // The switch's end: the host's adapter stays up, without a carrier.
+  testutil::must({"ip", "-n", lab.prefix() + "-s", "link", "set", "h0", "down"});
+  r = tool.run("\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kAdapterAndAddress + "Сетевой кабель не подключён.\n" + kHeading + kTail);
+  EXPECT_EQ(testutil::without_ping_warning(r.err), "error:connect: Connection refused\n");
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <net/if.h>
 
 #include "get_ip_mask_by_iface.h"
-#include "test_util.h"
+#include "lab.h"
 
 namespace {
 
@@ -15,8 +15,7 @@ class Interfaces : public ::testing::Test {
     if (!testutil::netns_unavailable().empty())
       return;
     ns_ = new testutil::Netns;
-    testutil::sh("ip netns exec " + ns_->name() +
-                 " sysctl -qw net.ipv6.conf.default.accept_dad=0");
+    testutil::must({"sysctl", "-qw", "net.ipv6.conf.default.accept_dad=0"}, ns_->name());
     ns_->ip_batch(
         "link add name eth0 type veth peer name enp3s0\n"
         "link add name lo2 type veth peer name v6only\n"
@@ -37,9 +36,8 @@ class Interfaces : public ::testing::Test {
         "addr add 10.9.9.9/24 dev tun0\n"
         "addr add 2001:db8:2::1/64 dev tun0\n"
         "addr add 192.168.5.5/24 dev v4only\n");
-    testutil::sh("ip netns exec " + ns_->name() +
-                 " sysctl -qw net.ipv6.conf.v4only.disable_ipv6=1");
-    testutil::sh("ip -n " + ns_->name() + " link set v4only up");
+    testutil::must({"sysctl", "-qw", "net.ipv6.conf.v4only.disable_ipv6=1"}, ns_->name());
+    ns_->ip_batch("link set v4only up\n");
   }
   static void TearDownTestSuite() {
     delete ns_;

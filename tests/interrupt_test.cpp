@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "test_util.h"
+#include "launch.h"
 
 namespace {
 

@@ -4,23 +4,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <chrono>
+#include <filesystem>
 
+#include "lab.h"
 #include "net.h"
-#include "test_util.h"
 
 namespace {
 
 TEST(LabConfig, ShellTextInNodeArgumentsIsTakenLiterally) {
   REQUIRE_NETNS();
-  const std::string markers = testutil::temp_folder();
-  const std::string marker = markers + "/ran";
+  const testutil::TempDir markers;
+  const std::string marker = markers / "ran";
   const std::string body = "$(touch " + marker + "1);touch " + marker +
                            "2 `touch " + marker + "3` | x & y > z";
   {
     testutil::Lab lab("eth0 192.168.1.20/24",
                       {"literal --body '" + body + "'"});
-    ASSERT_TRUE(lab.ok());
+    ASSERT_TRUE(lab.ok()) << lab.error();
     testutil::InNetns in(lab.host_ns());
     const testutil::ChildResult r = testutil::run_child("", [&] {
       std::string got;
@@ -33,7 +34,6 @@ TEST(LabConfig, ShellTextInNodeArgumentsIsTakenLiterally) {
   }
   for (const char* n : {"1", "2", "3"})
     EXPECT_NE(access((marker + n).c_str(), F_OK), 0) << n;
-  testutil::sh("rm -rf " + markers);
 }
 
 // A lab up that fails, wherever it fails, removes all it had built, stops
@@ -41,8 +41,8 @@ TEST(LabConfig, ShellTextInNodeArgumentsIsTakenLiterally) {
 TEST(LabConfig, AFailedUpLeavesNothingBehind) {
   REQUIRE_NETNS();
   const std::string marker = testutil::unique_name();
-  const std::string dir = testutil::temp_folder();
-  const std::string ran = dir + "/ran";
+  const testutil::TempDir dir;
+  const std::string ran = dir / "ran";
   const std::string sim = "sim " + testutil::binary_dir() + "/controller_sim\n";
   // A simulator that starts and listens, marked so that it can be found.
   const std::string good = "node n1 --body '" + marker + "'\n";
@@ -65,30 +65,21 @@ TEST(LabConfig, AFailedUpLeavesNothingBehind) {
     const std::string prefix = testutil::unique_name();
     const std::string config = testutil::write_temp_file(
         "config", "# a comment\nprefix " + prefix + "\n" + c.lines);
-    const testutil::ProcessResult r = testutil::run_process(
-        testutil::source_dir() + "/tools/lab up " + dir + "/state " + config,
-        "");
+    const testutil::Outcome r = testutil::run(
+        {.argv = {testutil::source_dir() + "/tools/lab", "up", dir / "state", config}});
     EXPECT_NE(r.status, 0) << c.what;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << ": " << r.err;
-    EXPECT_EQ(testutil::sh_out("ip netns list 2>/dev/null | grep -F -- " +
-                                      prefix + "-"),
-              "")
-        << c.what;
-    // "[c]dt-...": the pattern does not find the shell that runs pgrep.
-    EXPECT_EQ(testutil::sh_out("pgrep -f -- '[" + marker.substr(0, 1) + "]" +
-                               marker.substr(1) + "'"),
-              "")
-        << c.what;
+    for (const auto& entry : std::filesystem::directory_iterator("/run/netns"))
+      EXPECT_NE(entry.path().filename().string().rfind(prefix + "-", 0), 0u)
+          << c.what << ": " << entry.path();
+    EXPECT_EQ(testutil::output({"pgrep", "-f", "--", marker}), "") << c.what;
     EXPECT_NE(access(ran.c_str(), F_OK), 0) << c.what;
     unlink(config.c_str());
   }
-  testutil::sh("rm -rf " + dir);
 }
 
-/// True when a namespace of exactly this name is there.
 bool netns_exists(const std::string& name) {
-  return testutil::sh("ip netns list 2>/dev/null | awk '{print $1}' | "
-                      "grep -qxF -- " + name) == 0;
+  return std::filesystem::exists("/run/netns/" + name);
 }
 
 /// Builds a lab of one node from `prefix_line` in STATE_DIR `state`; the
@@ -98,7 +89,7 @@ std::string lab_up(const std::string& state, const std::string& prefix_line) {
       "config", prefix_line + "sim " + testutil::binary_dir() +
                     "/controller_sim\nhost eth0\nnode n1 --no-sim\n");
   const int status =
-      testutil::sh(testutil::source_dir() + "/tools/lab up " + state + " " + config);
+      testutil::status({testutil::source_dir() + "/tools/lab", "up", state, config});
   unlink(config.c_str());
   std::string prefix = testutil::read_file(state + "/prefix");
   if (status != 0 || prefix.empty())
@@ -125,75 +116,76 @@ TEST(LabConfig, ALabLeavesOtherLabsAlone) {
   const testutil::Netns others[] = {
       testutil::Netns("lab-" + mark + "-h"), testutil::Netns("lab-" + mark + "-1"),
       testutil::Netns(mark + "-x-h"), testutil::Netns(mark + "-7x")};
-  const std::string dir = testutil::temp_folder();
-  const std::string down = testutil::source_dir() + "/tools/lab down " + dir;
+  const testutil::TempDir dir;
+  const auto down = [&dir](const std::string& state) {
+    return testutil::status({testutil::source_dir() + "/tools/lab", "down", dir / state});
+  };
 
-  const std::string a = lab_up(dir + "/a", "");
-  const std::string b = lab_up(dir + "/b", "");
+  const std::string a = lab_up(dir / "a", "");
+  const std::string b = lab_up(dir / "b", "");
   EXPECT_NE(a, b);
   EXPECT_EQ(lab_there(a), 1) << a;
   EXPECT_EQ(lab_there(b), 1) << b;
-  EXPECT_EQ(testutil::sh(down + "/b"), 0);
+  EXPECT_EQ(down("b"), 0);
   EXPECT_EQ(lab_there(b), 0) << b;
   EXPECT_EQ(lab_there(a), 1) << a;
-  EXPECT_EQ(testutil::sh(down + "/a"), 0);
+  EXPECT_EQ(down("a"), 0);
   EXPECT_EQ(lab_there(a), 0) << a;
 
-  const std::string named = lab_up(dir + "/named", "prefix " + mark + "\n");
+  const std::string named = lab_up(dir / "named", "prefix " + mark + "\n");
   EXPECT_EQ(named, mark);
   EXPECT_EQ(lab_there(mark), 1);
-  EXPECT_EQ(testutil::sh(down + "/named"), 0);
+  EXPECT_EQ(down("named"), 0);
   EXPECT_EQ(lab_there(mark), 0);
   for (const testutil::Netns& other : others)
     EXPECT_TRUE(netns_exists(other.name())) << other.name();
-  testutil::sh("rm -rf " + dir);
 }
 
 // lab serve returns once the simulator listens, however long it takes to
-// start, and fails at once, with what it said, when it ends without.
-TEST(LabConfig, ServeWaitsUntilTheSimulatorListens) {
+// start, and fails at once, with what it said, when it ends without:
+// watched by its own process, and told from a zombie, as an ended
+// simulator stays until whatever adopted it reaps it (here: nothing, until
+// lab serve ends).
+TEST(LabConfig, ServeWaitsForItsOwnSimulator) {
   REQUIRE_NETNS();
   testutil::Lab lab("eth0 192.168.1.20/24", {"n1 --no-sim"});
-  ASSERT_TRUE(lab.ok());
-  // A simulator that takes its time to start, for lab serve.
-  const std::string slow = lab.state_dir() + "/slow-sim";
-  std::ofstream(slow) << "#!/bin/sh\nsleep 1\nexec " << testutil::binary_dir()
-                      << "/controller_sim \"$@\"\n";
-  chmod(slow.c_str(), 0755);
-  std::ofstream(lab.state_dir() + "/sim") << slow << "\n";
-  const std::string serve =
-      testutil::source_dir() + "/tools/lab serve " + lab.state_dir();
-  const testutil::ProcessResult r =
-      testutil::run_process(serve + " --port 1201 && ip netns exec " +
-                                lab.host_ns() + " ss -Hltn 'sport = :1201'",
-                            "");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find(":1201"), std::string::npos) << r.out;
+  ASSERT_TRUE(lab.ok()) << lab.error();
+  const std::string sim = testutil::binary_dir() + "/controller_sim";
+  const std::string serve = testutil::source_dir() + "/tools/lab";
+  // A simulator that takes its time to start.
+  testutil::write_file(lab.state_dir() + "/sim",
+                       testutil::source_dir() + "/tests/bin/slow_controller_sim\n");
+  const testutil::Outcome good =
+      testutil::run({.argv = {serve, "serve", lab.state_dir(), "--port", "1201"},
+                     .env = {"CONTR_SIM=" + sim}});
+  EXPECT_EQ(good.status, 0) << good.err;
+  EXPECT_NE(testutil::run({.argv = {"ss", "-Hltn", "sport = :1201"}, .netns = lab.host_ns()})
+                .out.find(":1201"),
+            std::string::npos);
 
-  const testutil::ProcessResult bad =
-      testutil::run_process(serve + " --port 1202 --mode nonesuch", "");
+  // One that ends at once, beside the one still running in the namespace.
+  testutil::write_file(lab.state_dir() + "/sim", sim + "\n");
+  const testutil::Outcome bad = testutil::run(
+      {.argv = {serve, "serve", lab.state_dir(), "--port", "1202", "--mode", "nonesuch"},
+       .keep_orphans = true});
   EXPECT_NE(bad.status, 0);
-  EXPECT_NE(bad.err.find("the host: controller_sim does not listen"),
-            std::string::npos)
+  EXPECT_NE(bad.err.find("the host: controller_sim does not listen"), std::string::npos)
       << bad.err;
-  EXPECT_NE(bad.err.find("usage: controller_sim"), std::string::npos)
-      << bad.err;
+  EXPECT_NE(bad.err.find("usage: controller_sim"), std::string::npos) << bad.err;
+  // Its wait lasts 5 s; an ended simulator is seen within a few tries.
+  EXPECT_LT(bad.seconds, 2.0);
 }
 
 TEST(ControllerSim, HelpListsTheModes) {
-  const testutil::ProcessResult r =
-      testutil::run_process(testutil::binary_dir() + "/controller_sim --help", "");
+  const std::string sim = testutil::binary_dir() + "/controller_sim";
+  const testutil::Outcome r = testutil::run({.argv = {sim, "--help"}});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   for (const char* mode : {"normal", "lf", "raw", "silent", "hang", "keepopen",
                            "drip", "huge", "reset", "refuse", "drop"})
     EXPECT_NE(r.out.find(std::string(" ") + mode + " "), std::string::npos)
         << mode;
-  EXPECT_EQ(testutil::run_process(testutil::binary_dir() +
-                                      "/controller_sim --mode nonesuch",
-                                  "")
-                .status,
-            2);
+  EXPECT_EQ(testutil::status({sim, "--mode", "nonesuch"}), 2);
 }
 
 }  // namespace

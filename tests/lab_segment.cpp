@@ -1,7 +1,5 @@
 #include "lab_segment.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <stdexcept>
 
@@ -33,55 +31,44 @@ std::string reply_of_size(size_t size) {
 }
 
 std::vector<SegmentNode> make_nodes() {
-  const std::string b1024(1024, 'b');
+  const std::string b1024(1024, 'b'), by_contr = "(ip_pc & mask_contr) != (ip_contr & mask_contr)";
+  const std::string by_pc = "(ip_pc & mask_pc) != (ip_contr & mask_pc)";
+  const std::string ok = " 'контроллер доступен'", no = " 'нет доступа к контроллеру' ";
   return {
       {"reachable", "192.168.1.10 255.255.255.0 0 K1 192.168.1.10 a Отопление", "",
-       "192.168.1.10 'контроллер доступен' K1\tОтопление",
-       row7(Address::kDottedQuad, "192.168.1.10", true, "K1", "Отопление")},
+       "192.168.1.10" + ok + " K1\tОтопление",
+       row7(Address::kLinked, "192.168.1.10", true, "K1", "Отопление")},
       {"by_contr_mask", "10.0.0.5 255.0.0.0 0 K2 10.0.0.5 a Вентиляция", "",
-       "10.0.0.5 'нет доступа к контроллеру' (ip_pc & mask_contr) != "
-       "(ip_contr & mask_contr) K2\tВентиляция",
-       row7(Address::kDottedQuad, "10.0.0.5", false, "K2", "Вентиляция")},
+       "10.0.0.5" + no + by_contr + " K2\tВентиляция",
+       row7(Address::kLinked, "10.0.0.5", false, "K2", "Вентиляция")},
       {"by_pc_mask", "192.168.2.5 255.255.0.0 0 K3 192.168.2.5 a S3", "",
-       "192.168.2.5 'нет доступа к контроллеру' (ip_pc & mask_pc) != "
-       "(ip_contr & mask_pc) K3\tS3",
-       row7(Address::kDottedQuad, "192.168.2.5", false, "K3", "S3")},
-      {"unconfigured", "192.168.1.11 255.255.255.0 1", "",
-       "192.168.1.11 'контроллер доступен' сетевые настройки не сконфигурированы",
-       row5(Address::kDottedQuad, "192.168.1.11", true, kUnconfigured)},
+       "192.168.2.5" + no + by_pc + " K3\tS3",
+       row7(Address::kLinked, "192.168.2.5", false, "K3", "S3")},
+      {"unconfigured", "192.168.1.11 255.255.255.0 1", "", "192.168.1.11" + ok + kUnconfigured,
+       row5(Address::kLinked, "192.168.1.11", true, kUnconfigured)},
       {"differs", "192.168.1.12 255.255.255.0 0 K5 192.168.1.99 a S5", "",
-       "192.168.1.12 'контроллер доступен' Ошибка: настроенный адрес не "
-       "совпадает с реальным.",
-       row5(Address::kDottedQuad, "192.168.1.12", true, kDiffers)},
+       "192.168.1.12" + ok + kDiffers, row5(Address::kLinked, "192.168.1.12", true, kDiffers)},
       {"markup",
-       "192.168.1.13 255.255.255.0 0 <b>K&6</b><script>x()</script> "
-       "192.168.1.13 a '\"><img/src=x>",
-       "",
-       "192.168.1.13 'контроллер доступен' <b>K&6</b><script>x()</script>\t"
-       "'\"><img/src=x>",
-       row7(Address::kDottedQuad, "192.168.1.13", true,
-               "&lt;b&gt;K&amp;6&lt;/b&gt;&lt;script&gt;x()&lt;/script&gt;",
-               "&#39;&quot;&gt;&lt;img/src=x&gt;")},
+       "192.168.1.13 255.255.255.0 0 <b>K&6</b><script>x()</script> 192.168.1.13 a '\"><img/src=x>",
+       "", "192.168.1.13" + ok + " <b>K&6</b><script>x()</script>\t'\"><img/src=x>",
+       row7(Address::kLinked, "192.168.1.13", true,
+            "&lt;b&gt;K&amp;6&lt;/b&gt;&lt;script&gt;x()&lt;/script&gt;",
+            "&#39;&quot;&gt;&lt;img/src=x&gt;")},
       // Escape sequences that would hide lines, clear the screen, retitle
       // the window and fill the clipboard; NUL, DEL, BS and C1 CSI.
       {"escapes",
        BYTES("\x1b[2J192.168.1.14 255.255.255.0 0 K\x1b]0;pwn\x07\0\x7f\b "
              "\x1b[2J192.168.1.14 a S\xc2\x9b" "31m\x1b]52;c;cm0gLXJmIH4=\x07"),
-       "",
-       "?[2J192.168.1.1... 'нет доступа к контроллеру' (ip_pc & mask_contr) != "
-       "(ip_contr & mask_contr) K?]0;pwn????\tS?31m?]52;c;cm0gLXJmIH4=?",
+       "", "?[2J192.168.1.1..." + no + by_contr + " K?]0;pwn????\tS?31m?]52;c;cm0gLXJmIH4=?",
        row7(Address::kText, "\x1b[2J192.168.1.14", false, BYTES("K\x1b]0;pwn\x07\0\x7f\b"),
-             "S\xc2\x9b" "31m\x1b]52;c;cm0gLXJmIH4=\x07")},
+            "S\xc2\x9b" "31m\x1b]52;c;cm0gLXJmIH4=\x07")},
       // The largest reply taken; one byte more is refused (mib_plus).
-      {"mib", reply_of_size(1048576), "--mode raw",
-       "192.168.1.16 'контроллер доступен' сетевые настройки не сконфигурированы",
-       row5(Address::kDottedQuad, "192.168.1.16", true, kUnconfigured)},
+      {"mib", reply_of_size(1048576), "--mode raw", "192.168.1.16" + ok + kUnconfigured,
+       row5(Address::kLinked, "192.168.1.16", true, kUnconfigured)},
       {"mib_plus", reply_of_size(1048577), "--mode raw", "", ""},
       // One field of 30000 bytes, kept to its first 1024 (the page shows
       // them), of which the status line shows 15.
-      {"big", big_reply(), "--mode raw",
-       "bbbbbbbbbbbbbbb... 'нет доступа к контроллеру' (ip_pc & mask_pc) != "
-       "(ip_contr & mask_pc) Ошибка: настроенный адрес не совпадает с реальным.",
+      {"big", big_reply(), "--mode raw", "bbbbbbbbbbbbbbb..." + no + by_pc + kDiffers,
        row5(Address::kText, b1024, false, kDiffers)},
       {"refuse", "", "--mode refuse", "", ""},
       {"drop", "", "--mode drop", "", ""},
@@ -93,8 +80,7 @@ std::vector<SegmentNode> make_nodes() {
       // No header block, escapes, and a line longer than a quoted piece.
       {"noheader",
        "\x1b[2J\x1b[3J192.168.1.50 255.255.255.0 1 Щит-управления-насосной-станцией\r\n",
-       "--mode raw",
-       "", ""},
+       "--mode raw", "", ""},
       {"reset", "", "--mode reset", "", ""},
       {"pingonly", "", "--no-sim", "", ""},
   };
@@ -132,22 +118,13 @@ SegmentLab::SegmentLab(const std::vector<std::string>& only) {
   for (const SegmentNode& n : segment_nodes()) {
     if (!only.empty() && std::find(only.begin(), only.end(), n.name) == only.end())
       continue;
-    if (n.sim == "--no-sim") {
-      nodes.push_back(n.name + " --no-sim");
-      continue;
-    }
     // Bodies travel in files: they hold NUL, quotes and escape bytes.
-    body_files_.push_back(write_temp_file(n.name, n.body));
-    nodes.push_back(n.name + " --record --body-file " + body_files_.back() +
-                    " " + n.sim);
+    write_file(bodies_ / n.name, n.body);
+    nodes.push_back(n.name + (n.sim == "--no-sim" ? " --no-sim"
+                                                   : " --record --body-file " + bodies_ / n.name +
+                                                         " " + n.sim));
   }
   lab_ = std::make_unique<Lab>("eth0 192.168.1.20/24", nodes);
-}
-
-SegmentLab::~SegmentLab() {
-  lab_.reset();
-  for (const std::string& path : body_files_)
-    unlink(path.c_str());
 }
 
 Lab* SegmentTest::lab_ = nullptr;
@@ -158,6 +135,11 @@ void SegmentTest::SetUpTestSuite() {
     return;
   segment_ = new SegmentLab;
   lab_ = &segment_->lab();
+}
+
+void SegmentTest::SetUp() {
+  REQUIRE_NETNS();
+  ASSERT_TRUE(lab_->ok()) << lab_->error();
 }
 
 void SegmentTest::TearDownTestSuite() {

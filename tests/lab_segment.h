@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "lab.h"
 #include "page_model.h"
-#include "test_util.h"
 
 namespace testutil {
 
@@ -41,13 +41,10 @@ extern const std::string kQuestion;
 class SegmentLab {
  public:
   explicit SegmentLab(const std::vector<std::string>& only = {});
-  ~SegmentLab();
-  SegmentLab(const SegmentLab&) = delete;
-  SegmentLab& operator=(const SegmentLab&) = delete;
   Lab& lab() { return *lab_; }
 
  private:
-  std::vector<std::string> body_files_;
+  TempDir bodies_;
   std::unique_ptr<Lab> lab_;
 };
 
@@ -57,6 +54,8 @@ class SegmentTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite();
   static void TearDownTestSuite();
+  /// Each test: namespaces can be made here, and the segment was built.
+  void SetUp() override;
   static Lab* lab_;
 
  private:

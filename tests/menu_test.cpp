@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "test_util.h"
+#include "launch.h"
 
 namespace {
 

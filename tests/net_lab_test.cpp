@@ -2,16 +2,28 @@
 
 #include "net.h"
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
-#include "ping6.h"
 #include "lab_segment.h"
-#include "test_util.h"
+#include "ping6.h"
 
 namespace {
+
+/// Count of open descriptors of this process.
+int open_fd_count() {
+  int count = 0;
+  DIR* dir = opendir("/proc/self/fd");
+  if (dir == nullptr)
+    return -1;
+  while (readdir(dir) != nullptr)
+    ++count;
+  closedir(dir);
+  return count;
+}
 
 class NetLab : public testutil::SegmentTest {
  protected:
@@ -28,7 +40,7 @@ class NetLab : public testutil::SegmentTest {
     testutil::InNetns in(lab_->host_ns());
     Query q{};
     const testutil::ChildResult r = testutil::run_child("", [&] {
-      const int fds = testutil::open_fd_count();
+      const int fds = open_fd_count();
       std::string body = "unchanged";
       const auto start = std::chrono::steady_clock::now();
       const bool ok = request_contr_net_info(address.c_str(), 7,
@@ -36,7 +48,7 @@ class NetLab : public testutil::SegmentTest {
       const std::chrono::duration<double> took =
           std::chrono::steady_clock::now() - start;
       return std::string(ok ? "1" : "0") +
-             (testutil::open_fd_count() == fds ? "1" : "0") +
+             (open_fd_count() == fds ? "1" : "0") +
              std::to_string(took.count()) + "|" + body;
     });
     q.ok = r.result[0] == '1';
@@ -46,31 +58,11 @@ class NetLab : public testutil::SegmentTest {
     q.body = r.result.substr(bar + 1);
     return q;
   }
-
-  /// Connects to the node in a child process and runs `use` on the
-  /// descriptor.
-  static testutil::ChildResult on_connection(
-      const std::string& node, const std::function<std::string(int)>& use) {
-    const std::string address = lab_->node(node).address;
-    testutil::InNetns in(lab_->host_ns());
-    return testutil::run_child("", [&] {
-      const int fd = connect_ipv6(address.c_str(), 0, lab_->host_if().c_str(),
-                                  1100, 6);
-      if (fd == -1)
-        return std::string("no connection");
-      const std::string result = use(fd);
-      close(fd);
-      return result;
-    });
-  }
-
 };
 
 // What the client hands back. Its messages are checked where the whole run
 // prints them, in the sweep test.
 TEST_F(NetLab, Replies) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
   struct Case {
     std::string node;
     bool ok;
@@ -97,8 +89,6 @@ TEST_F(NetLab, Replies) {
 }
 
 TEST_F(NetLab, StalledPeersAreAbandoned) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
   struct Case {
     std::string node;
     double bound;  // seconds
@@ -120,33 +110,32 @@ TEST_F(NetLab, StalledPeersAreAbandoned) {
   }
 }
 
-TEST_F(NetLab, SendOnAResetConnection) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
-  const testutil::ChildResult r = on_connection("reset", [](int fd) {
-    crs_send_string(fd, "x");  // answered by a reset
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    crs_send_string(fd, std::string(100000, 'x'));
-    return std::string("alive");
-  });
-  EXPECT_EQ(r.result, "alive");  // no SIGPIPE
-  EXPECT_EQ(r.out, "crs_send failed");
-}
-
-TEST_F(NetLab, SendsWholeTextsAndEmptyOnes) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
-  const testutil::ChildResult r = on_connection("reachable", [](int fd) {
+// Sending: an empty text, one block; on a connection that the peer reset,
+// a failure that says so, and no SIGPIPE.
+TEST_F(NetLab, Sending) {
+  testutil::InNetns in(lab_->host_ns());
+  const auto connected = [](const std::string& node) {
+    return connect_ipv6(lab_->node(node).address.c_str(), 0, lab_->host_if().c_str(), 1100, 6);
+  };
+  testutil::ChildResult r = testutil::run_child("", [&] {
+    const int fd = connected("reachable");
     crs_send_string(fd, "");
     return std::to_string(crs_send(fd, "GET", 3, 0));
   });
   EXPECT_EQ(r.result, "3");
   EXPECT_EQ(r.out, "");
+  r = testutil::run_child("", [&] {
+    const int fd = connected("reset");
+    crs_send_string(fd, "x");  // answered by a reset
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    crs_send_string(fd, std::string(100000, 'x'));
+    return std::string("alive");
+  });
+  EXPECT_EQ(r.result, "alive");
+  EXPECT_EQ(r.out, "crs_send failed");
 }
 
 TEST_F(NetLab, AddressesThatCannotBeConnected) {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok());
   const std::string good = lab_->node("reachable").address;
   struct Case {
     std::string address, iface, out, err;
@@ -174,9 +163,9 @@ TEST_F(NetLab, AddressesThatCannotBeConnected) {
   testutil::InNetns in(lab_->host_ns());
   for (const Case& c : cases) {
     const testutil::ChildResult r = testutil::run_child("", [&] {
-      const int fds = testutil::open_fd_count();
+      const int fds = open_fd_count();
       const int fd = connect_ipv6(c.address.c_str(), 0, c.iface.c_str(), 1100, 6);
-      return std::to_string(fd) + (testutil::open_fd_count() == fds ? " same" : " leak");
+      return std::to_string(fd) + (open_fd_count() == fds ? " same" : " leak");
     });
     EXPECT_EQ(r.result, "-1 same") << c.address;
     EXPECT_EQ(r.out, c.out) << c.address;
@@ -186,8 +175,8 @@ TEST_F(NetLab, AddressesThatCannotBeConnected) {
 
 TEST(Sweep, AdapterNameNeverReachesTheShellUnquoted) {
   REQUIRE_NETNS();
-  const std::string markers = testutil::temp_folder();
-  const std::string marker = markers + "/injected";
+  const testutil::TempDir markers;
+  const std::string marker = markers / "injected";
   std::unordered_set<std::string> found;
   // ping6 rejects the odd name; the shell must not run the part after ;.
   testutil::Netns ns;
@@ -198,7 +187,6 @@ TEST(Sweep, AdapterNameNeverReachesTheShellUnquoted) {
   });
   EXPECT_EQ(r.result, "0");
   EXPECT_NE(access(marker.c_str(), F_OK), 0) << "the shell ran an injected command";
-  testutil::sh("rm -rf " + markers);
 }
 
 }  // namespace

@@ -1,13 +1,21 @@
 #include "page_model.h"
 
+#include "html.h"
+
 namespace testutil {
 
 namespace {
 
+const std::string kHeaderRow =
+    "<thead><TR><TD>IP адрес</TD><TD>Доступность по сети</TD>"
+    "<TD>Адрес FBD программирования</TD><TD>Адрес для доступа к меню</TD>"
+    "<TD>Адрес для диспетчеризации</TD><TD>Имя контроллера</TD>"
+    "<TD>Системы</TD></TR></thead>\n";
+
 std::string cell(const std::string& text) { return "<TD>" + text + "</TD>"; }
 
 std::string url_cell(Address address, const std::string& url) {
-  return address == Address::kDottedQuad
+  return address == Address::kLinked
              ? cell("<a href='http://" + url + "'>" + url + "</a>")
              : cell(url);
 }
@@ -22,51 +30,12 @@ std::string first_cells(Address address, const std::string& ip,
 
 }  // namespace
 
-const std::string kPageHead =
-    "\n"
-    "<!DOCTYPE html>\n"
-    "<HTML>\n"
-    "<head>\n"
-    "\t<META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=utf-8'>\n"
-    "\t<title>Ссылки</title>\n"
-    "\t<style type=\"text/css\">\n"
-    "\n"
-    "\n"
-    "table.CTS {\n"
-    "  border: 1px solid #000000;\n"
-    "  border-collapse: collapse;\n"
-    "}\n"
-    "table.CTS td, table.CTS th {\n"
-    "  border: 2px solid #AAAAAA;\n"
-    "}\n"
-    "table.CTS thead {\n"
-    "  background: #DDDDDD;\n"
-    "}\n"
-    "table.CTS thead th {\n"
-    "  font-weight: normal;\n"
-    "}\n"
-    "table.CTS tfoot {\n"
-    "  font-weight: bold;\n"
-    "}\n"
-    "\n"
-    "\n"
-    "\t</style>\n"
-    "</head>\n"
-    "<BODY>\n"
-    "<TABLE class=\"CTS\">\n";
-
-const std::string kHeaderRow =
-    "<thead><TR><TD>IP адрес</TD><TD>Доступность по сети</TD>"
-    "<TD>Адрес FBD программирования</TD><TD>Адрес для доступа к меню</TD>"
-    "<TD>Адрес для диспетчеризации</TD><TD>Имя контроллера</TD>"
-    "<TD>Системы</TD></TR></thead>\n";
-
 const std::string kUnconfigured = " сетевые настройки не сконфигурированы";
 const std::string kDiffers =
     " Ошибка: настроенный адрес не совпадает с реальным.";
 
 std::string expected_page(const std::string& rows) {
-  return kPageHead + kHeaderRow + rows + "\n</TABLE>\n</BODY>\n</HTML>\n";
+  return s1 + kHeaderRow + rows + "\n</TABLE>\n</BODY>\n</HTML>\n";
 }
 
 std::string row7(Address address, const std::string& ip, bool available,

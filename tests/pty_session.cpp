@@ -4,8 +4,8 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -21,17 +21,10 @@ double since(Clock::time_point start) {
 
 }  // namespace
 
-PtySession::PtySession(const std::string& shell_command,
-                       unsigned short columns) {
+PtySession::PtySession(const Launch& launch, unsigned short columns) {
   winsize size{24, columns, 0, 0};
-  pid_ = forkpty(&master_, nullptr, nullptr, &size);
-  if (pid_ == 0) {
-    // exec: a shell that waited for the command would itself die of the
-    // Ctrl-C meant for the command (dash has no SIGINT handling then).
-    const std::string line = "exec " + shell_command;
-    execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  if ((pid_ = forkpty(&master_, nullptr, nullptr, &size)) == 0)
+    become(launch);
 }
 
 PtySession::~PtySession() {
@@ -39,8 +32,7 @@ PtySession::~PtySession() {
     kill(-pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  if (master_ != -1)
-    close(master_);
+  close(master_);
 }
 
 int PtySession::read_some(int ms) {
@@ -52,12 +44,11 @@ int PtySession::read_some(int ms) {
   // EIO: every process that had the terminal open has closed it.
   if (n <= 0)
     return n == -1 && errno == EINTR ? 0 : -1;
-  out_.append(buffer, static_cast<size_t>(n));
-  return static_cast<int>(n);
+  out_.append(buffer, size_t(n));
+  return int(n);
 }
 
-bool PtySession::wait_for(const std::string& text, double seconds,
-                          size_t from) {
+bool PtySession::wait_for(const std::string& text, double seconds, size_t from) {
   const Clock::time_point start = Clock::now();
   while (out_.find(text, from) == std::string::npos)
     if (since(start) > seconds || read_some(50) < 0)
@@ -67,80 +58,73 @@ bool PtySession::wait_for(const std::string& text, double seconds,
 
 bool PtySession::wait_quiet(double quiet, double seconds) {
   const Clock::time_point start = Clock::now();
-  Clock::time_point last = start;
-  while (since(start) < seconds) {
+  for (Clock::time_point last = start; since(start) < seconds;) {
     const int got = read_some(50);
-    if (got < 0)
+    if (got < 0 || (got == 0 && since(last) >= quiet))
       return true;
     if (got > 0)
       last = Clock::now();
-    else if (since(last) >= quiet)
-      return true;
   }
   return false;
 }
 
 void PtySession::type(const std::string& keys) {
-  if (write(master_, keys.data(), keys.size()) == -1)
-    return;
+  if (write(master_, keys.data(), keys.size()) == -1) {
+  }
 }
 
 int PtySession::wait_exit(double seconds) {
-  const Clock::time_point start = Clock::now();
-  while (since(start) < seconds) {
+  for (const Clock::time_point start = Clock::now(); since(start) < seconds; read_some(50)) {
     int raw = 0;
     if (waitpid(pid_, &raw, WNOHANG) == pid_) {
       ended_ = true;
-      // What its last writes left on the terminal.
-      while (read_some(200) > 0) {
+      while (read_some(200) > 0) {  // what its last writes left
       }
       return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     }
-    read_some(50);
   }
   return -1;
 }
 
-std::vector<std::string> render_screen(const std::string& bytes,
-                                       size_t columns) {
-  // Each cell holds one character's bytes.
-  std::vector<std::vector<std::string>> screen(1);
+std::vector<std::string> render_screen(const std::string& bytes, size_t columns) {
+  std::vector<std::vector<std::string>> screen(1);  // a cell: a character's bytes
   size_t row = 0, col = 0;
+  const auto next_row = [&] {
+    if (++row == screen.size())
+      screen.emplace_back();
+  };
   for (size_t i = 0; i < bytes.size();) {
-    const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if (c == '\r') {
-      col = 0;
-      ++i;
-    } else if (c == '\n') {
-      if (++row == screen.size())
-        screen.emplace_back();
+    const char c = bytes[i];
+    if (c == '\r' || c == '\n') {
+      c == '\r' ? void(col = 0) : next_row();
       ++i;
     } else if (bytes.compare(i, 3, "\x1b[K") == 0) {
-      if (screen[row].size() > col)
-        screen[row].resize(col);
+      screen[row].resize(std::min(screen[row].size(), col));
       i += 3;
     } else {
       size_t n = 1;
-      while (i + n < bytes.size() &&
-             (static_cast<unsigned char>(bytes[i + n]) & 0xc0) == 0x80)
+      while (i + n < bytes.size() && (static_cast<unsigned char>(bytes[i + n]) & 0xc0) == 0x80)
         ++n;
-      if (col >= columns) {  // wrap, as a terminal does
+      if (col >= columns && c != '\t') {  // wrap, as a terminal does
         col = 0;
-        if (++row == screen.size())
-          screen.emplace_back();
+        next_row();
       }
-      if (screen[row].size() <= col)
-        screen[row].resize(col + 1, " ");
-      screen[row][col++] = bytes.substr(i, n);
+      // A TAB stays itself in its cell and moves on to the next multiple
+      // of 8, at most to the last column; the cells it passes hold nothing.
+      const size_t to = c == '\t' ? std::max(col + 1, std::min((col / 8 + 1) * 8, columns - 1))
+                                  : col + 1;
+      if (screen[row].size() < to)
+        screen[row].resize(to, c == '\t' ? "" : " ");
+      screen[row][col].assign(bytes, i, n);
+      col = to;
       i += n;
     }
   }
   std::vector<std::string> lines;
   for (const auto& cells : screen) {
-    std::string line;
+    lines.emplace_back();
     for (const std::string& cell : cells)
-      line += cell;
-    lines.push_back(line);
+      lines.back() += cell;
   }
   return lines;
 }

@@ -6,20 +6,21 @@
 #include <string>
 #include <vector>
 
+#include "launch.h"
+
 namespace testutil {
 
-/// A command run on a pseudo-terminal of its own, as an operator's terminal
+/// A program run on a pseudo-terminal of its own, as an operator's terminal
 /// would run it: it is the terminal's foreground process group, its
-/// standard input, output and error are the terminal, and the line
-/// discipline has its defaults (echo, Ctrl-C as SIGINT, LF written as CR LF).
+/// standard input, output and error are the terminal (but where `launch`
+/// puts them elsewhere), and the line discipline has its defaults (echo,
+/// Ctrl-C as SIGINT, LF written as CR LF).
 class PtySession {
  public:
   /// `columns`: the terminal's width, as TIOCGWINSZ tells it.
-  explicit PtySession(const std::string& shell_command,
-                      unsigned short columns = 200);
+  explicit PtySession(const Launch& launch, unsigned short columns = 200);
   ~PtySession();
   PtySession(const PtySession&) = delete;
-  PtySession& operator=(const PtySession&) = delete;
 
   /// Reads until `text` appears in the output after byte `from`, or until
   /// `seconds` have passed; true if it appeared.
@@ -34,6 +35,8 @@ class PtySession {
   int wait_exit(double seconds);
   /// Everything the terminal received.
   const std::string& output() const { return out_; }
+  /// The process that holds the session (and the namespaces of `launch`).
+  pid_t pid() const { return pid_; }
 
  private:
   /// Reads what comes within `ms`: the count of bytes, 0 for none, -1 at
@@ -47,8 +50,9 @@ class PtySession {
 };
 
 /// The lines a terminal of `columns` shows after receiving `bytes`: a small
-/// model that knows CR, LF, ESC [ K and printable text (a UTF-8 letter is
-/// one cell), enough for what the tool writes.
+/// model that knows CR, LF, TAB (kept as itself in the line), ESC [ K and
+/// printable text (a UTF-8 letter is one cell), enough for what the tool
+/// writes.
 std::vector<std::string> render_screen(const std::string& bytes,
                                        size_t columns = 200);
 

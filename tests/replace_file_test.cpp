@@ -7,25 +7,30 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 
-#include "test_util.h"
+#include "files.h"
+#include "launch.h"
 
 namespace {
 
 class ReplaceFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = testutil::temp_folder();
-    path_ = dir_ + "/disc734.html";
-  }
-  void TearDown() override { testutil::sh("rm -rf " + dir_); }
   /// The names in the folder, sorted, one a line.
   std::string listing() const {
-    return testutil::sh_out("ls -A " + dir_ + " | sort");
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+      names.insert(entry.path().filename());
+    std::string text;
+    for (const std::string& name : names)
+      text += name + "\n";
+    return text;
   }
-  std::string dir_, path_;
+  const testutil::TempDir folder_;
+  const std::string dir_ = folder_.path(), path_ = folder_ / "disc734.html";
 };
 
 TEST_F(ReplaceFile, WritesAndOverwrites) {
@@ -99,7 +104,8 @@ TEST_F(ReplaceFile, Refusals) {
     SCOPED_TRACE(c.what);
     if (c.needs_root && geteuid() != 0)
       continue;  // giving the file away needs root: see the end
-    testutil::sh("rm -rf " + dir_ + "/*");
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+      std::filesystem::remove_all(entry.path());
     { std::ofstream(target) << "precious"; }
     const std::string& path = c.path.empty() ? path_ : c.path;
     ASSERT_EQ(c.plant(path), 0);

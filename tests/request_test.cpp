@@ -1,6 +1,6 @@
 #include "net.h"
 
-#include "test_util.h"
+#include "launch.h"
 
 namespace {
 

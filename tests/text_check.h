@@ -1,8 +1,8 @@
 #ifndef CONTR_DISCOVERY_TESTS_TEXT_CHECK_H_
 #define CONTR_DISCOVERY_TESTS_TEXT_CHECK_H_
 
-// What a terminal may receive from a device, and how a terminal lays a line
-// out, checked by a decoder of their own so that the tests and the fuzz
+// What a terminal may receive from a device, and how a terminal lays text
+// out, checked by a decoder of the tests' own so that they and the fuzz
 // targets do not take the filter's word for it. Header-only: the fuzz
 // targets use it without GoogleTest.
 
@@ -13,55 +13,57 @@
 
 namespace textcheck {
 
-/// Decodes one well-formed UTF-8 sequence at `i` into `cp`; its length, or
+/// The characters a device's text may show on a terminal as themselves,
+/// as the manual lists them, written out here on their own: printable
+/// ASCII but the blank, Latin-1 signs and letters and Latin Extended-A (not
+/// U+00A0, not U+00AD), the Greek letters, the Cyrillic letters of living
+/// languages that DejaVu Sans Mono has, and the named punctuation.
+struct Range {
+  char32_t first, last;
+};
+inline constexpr Range kRepertoire[] = {
+    {0x21, 0x7e},     {0xa1, 0xac},     {0xae, 0x17f},    {0x391, 0x3a1},
+    {0x3a3, 0x3a9},   {0x3b1, 0x3c9},   {0x400, 0x45f},   {0x490, 0x49b},
+    {0x4a2, 0x4a5},   {0x4aa, 0x4b3},   {0x4ba, 0x4bb},   {0x4c0, 0x4c4},
+    {0x4c7, 0x4c8},   {0x4cb, 0x4cc},   {0x4cf, 0x4f9},   {0x2010, 0x2010},
+    {0x2012, 0x2015}, {0x2018, 0x201e}, {0x2020, 0x2022}, {0x2026, 0x2026},
+    {0x2030, 0x2030}, {0x2039, 0x203a}, {0x20ac, 0x20ac}, {0x2116, 0x2116},
+    {0x2122, 0x2122}, {0x2190, 0x2193}, {0x2212, 0x2212},
+};
+
+inline bool shown(char32_t cp) {
+  return std::any_of(std::begin(kRepertoire), std::end(kRepertoire),
+                     [cp](const Range& r) { return cp >= r.first && cp <= r.last; });
+}
+
+/// Decodes the well-formed UTF-8 sequence at `i` into `cp`; its length, or
 /// 0 when the bytes there are ill-formed (overlong, surrogate, past
 /// U+10FFFF, stray or cut).
 inline size_t decode_at(const std::string& s, size_t i, char32_t& cp) {
   const unsigned char b0 = static_cast<unsigned char>(s[i]);
-  size_t n;
-  char32_t min;
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  } else if ((b0 & 0xe0) == 0xc0) {
-    n = 2, cp = b0 & 0x1f, min = 0x80;
-  } else if ((b0 & 0xf0) == 0xe0) {
-    n = 3, cp = b0 & 0x0f, min = 0x800;
-  } else if ((b0 & 0xf8) == 0xf0) {
-    n = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
+  const size_t n = b0 < 0x80 ? 1 : (b0 & 0xe0) == 0xc0 ? 2 : (b0 & 0xf0) == 0xe0 ? 3
+                               : (b0 & 0xf8) == 0xf0 ? 4 : 0;
+  if (n == 0 || i + n > s.size())
     return 0;
-  }
-  if (i + n > s.size())
-    return 0;
+  static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+  cp = n == 1 ? b0 : b0 & (0x7f >> n);
   for (size_t k = 1; k < n; ++k) {
     const unsigned char b = static_cast<unsigned char>(s[i + k]);
     if ((b & 0xc0) != 0x80)
       return 0;
     cp = (cp << 6) | (b & 0x3f);
   }
-  if (cp < min || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff))
-    return 0;
-  return n;
+  return cp < kMin[n] || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff) ? 0 : n;
 }
 
-/// The characters a device's text may show on a terminal as themselves,
-/// written out from the list the tool promises: printable ASCII but the
-/// blank, Latin-1 signs and letters and Latin Extended-A (not U+00A0, not
-/// U+00AD), the Greek letters, the Cyrillic letters of living languages,
-/// and the named punctuation.
-inline bool shown(char32_t cp) {
-  const auto in = [cp](char32_t lo, char32_t hi) { return cp >= lo && cp <= hi; };
-  const bool ascii = in(0x21, 0x7e);
-  const bool latin = in(0xa1, 0xac) || in(0xae, 0x17f);
-  const bool greek = in(0x391, 0x3a1) || in(0x3a3, 0x3a9) || in(0x3b1, 0x3c9);
-  const bool cyrillic = in(0x400, 0x45f) || in(0x490, 0x4ff);
-  const bool punctuation =
-      cp == 0x2010 || in(0x2012, 0x2015) || in(0x2018, 0x201e) ||
-      in(0x2020, 0x2022) || cp == 0x2026 || cp == 0x2030 || cp == 0x2039 ||
-      cp == 0x203a || cp == 0x20ac || cp == 0x2116 || cp == 0x2122 ||
-      in(0x2190, 0x2193) || cp == 0x2212;
-  return ascii || latin || greek || cyrillic || punctuation;
+/// How many characters `s` shows once filtered: each well-formed
+/// character, and each byte that begins none, is one.
+inline size_t units(const std::string& s) {
+  size_t count = 0;
+  char32_t cp;
+  for (size_t i = 0; i < s.size(); ++count)
+    i += std::max<size_t>(decode_at(s, i, cp), 1);
+  return count;
 }
 
 /// Where `s` holds what a device's text must not put on a terminal: each
@@ -70,99 +72,49 @@ inline bool shown(char32_t cp) {
 /// only right before an LF), as "offset:what "; empty when there is none.
 inline std::string foreign_in(const std::string& s, const std::string& layout = "") {
   std::string found;
-  for (size_t i = 0; i < s.size();) {
-    char32_t cp = 0;
-    const size_t n = decode_at(s, i, cp);
-    if (n == 0) {
+  char32_t cp = 0;
+  for (size_t i = 0, n; i < s.size(); i += std::max<size_t>(n, 1)) {
+    if ((n = decode_at(s, i, cp)) == 0) {
       found += std::to_string(i) + ":ill-formed ";
-      ++i;
-      continue;
-    }
-    const bool allowed =
-        shown(cp) ||
-        (cp < 0x80 && layout.find(static_cast<char>(cp)) != std::string::npos &&
-         (cp != '\r' || (i + 1 < s.size() && s[i + 1] == '\n')));
-    if (!allowed)
+    } else if (!shown(cp) &&
+               (cp >= 0x80 || layout.find(char(cp)) == std::string::npos ||
+                (cp == '\r' && (i + 1 == s.size() || s[i + 1] != '\n')))) {
       found += std::to_string(i) + ":U+" + std::to_string(cp) + " ";
-    i += n;
+    }
   }
   return found;
 }
 
 /// True when every sequence in `s` is well-formed.
 inline bool well_formed(const std::string& s) {
-  char32_t cp;
-  for (size_t i = 0, n; i < s.size(); i += n)
-    if ((n = decode_at(s, i, cp)) == 0)
-      return false;
-  return true;
+  return foreign_in(s, " \t\n\r").find("ill-formed") == std::string::npos;
 }
 
-/// One line of text that holds only shown() characters, '?', blanks and
-/// TABs, as a terminal lays it out: each character one column, a TAB on to
-/// the next multiple of 8 (at most the last column, as terminals do), the
-/// next character on a new row once a row is full. Decoded once, laid out
-/// at any width.
-class Layout {
- public:
-  explicit Layout(const std::string& line) : line_(line) {
-    for (size_t i = 0; i < line.size();) {
-      char32_t cp = 0;
-      size_t n = decode_at(line, i, cp);
-      if (n == 0)
-        n = 1;
-      chars_.push_back({i, n, cp == '\t'});
-      i += n;
+/// Where the rows begin when a terminal of `columns` shows `text` (one-
+/// column characters, TABs and LFs): the offset of each row's first
+/// character; `wrapped` counts the rows the terminal began itself, after a
+/// full one. A TAB moves on to the next multiple of 8, at most to the last
+/// column.
+inline std::vector<size_t> row_starts(const std::string& text, size_t columns,
+                                      size_t& wrapped) {
+  std::vector<size_t> starts{0};
+  wrapped = 0;
+  for (size_t i = 0, column = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xc0) == 0x80)
+      continue;
+    if (text[i] == '\n') {
+      starts.push_back(i + 1);
+      column = 0;
+    } else if (text[i] == '\t') {
+      column = std::max(column, std::min((column / 8 + 1) * 8, columns - 1));
+    } else if (column++ == columns) {
+      starts.push_back(i);
+      ++wrapped;
+      column = 1;
     }
   }
-
-  /// The first `head` columns of every row after the first on a terminal
-  /// of `columns` (a TAB as blanks).
-  std::vector<std::string> later_rows(size_t columns, size_t head) const {
-    std::vector<std::string> rows;
-    size_t column = 0;
-    for (size_t k = 0; k < chars_.size(); ++k) {
-      if (chars_[k].tab) {
-        column = std::max(column, std::min((column / 8 + 1) * 8, columns - 1));
-        continue;
-      }
-      if (column == columns) {
-        rows.push_back(row_from(k, columns, head));
-        column = 0;
-      }
-      ++column;
-    }
-    return rows;
-  }
-
- private:
-  struct Char {
-    size_t at, bytes;
-    bool tab;
-  };
-
-  std::string row_from(size_t k, size_t columns, size_t head) const {
-    std::string row;
-    for (size_t column = 0; k < chars_.size() && column < head; ++k) {
-      if (chars_[k].tab) {
-        const size_t to = std::min((column / 8 + 1) * 8, columns - 1);
-        if (to > column) {
-          row.append(to - column, ' ');
-          column = to;
-        }
-      } else {
-        if (column == columns)
-          break;
-        row.append(line_, chars_[k].at, chars_[k].bytes);
-        ++column;
-      }
-    }
-    return row;
-  }
-
-  const std::string& line_;
-  std::vector<Char> chars_;
-};
+  return starts;
+}
 
 }  // namespace textcheck
 
