@@ -17,6 +17,42 @@
 
 namespace {
 
+/// How many characters `s` shows once filtered: each well-formed
+/// character, and each byte that begins none, is one.
+size_t units(const std::string& s) {
+  size_t count = 0;
+  char32_t cp;
+  for (size_t i = 0; i < s.size(); ++count)
+    i += std::max<size_t>(textcheck::decode_at(s, i, cp), 1);
+  return count;
+}
+
+/// Where the rows begin when a terminal of `columns` shows `text` (one-
+/// column characters, TABs and LFs): the offset of each row's first
+/// character; `wrapped` counts the rows the terminal began itself, after a
+/// full one. A TAB moves on to the next multiple of 8, at most to the last
+/// column.
+std::vector<size_t> row_starts(const std::string& text, size_t columns,
+                                      size_t& wrapped) {
+  std::vector<size_t> starts{0};
+  wrapped = 0;
+  for (size_t i = 0, column = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xc0) == 0x80)
+      continue;
+    if (text[i] == '\n') {
+      starts.push_back(i + 1);
+      column = 0;
+    } else if (text[i] == '\t') {
+      column = std::max(column, std::min((column / 8 + 1) * 8, columns - 1));
+    } else if (column++ == columns) {
+      starts.push_back(i);
+      ++wrapped;
+      column = 1;
+    }
+  }
+  return starts;
+}
+
 /// For each byte of `line`, whether it belongs to a character of a device's
 /// field: the address (its first 15 characters), and where the line ends in
 /// the name and the systems, those two.
@@ -27,13 +63,13 @@ std::vector<bool> device_bytes(const std::string& line,
     if ((static_cast<unsigned char>(line[i]) & 0xc0) != 0x80)
       starts.push_back(i);
   std::vector<bool> device(starts.size(), false);
-  const size_t address = std::min<size_t>(textcheck::units(info.ip_contr), 15);
+  const size_t address = std::min<size_t>(units(info.ip_contr), 15);
   for (size_t k = 0; k < address && k < device.size(); ++k)
     device[k] = true;
   if (!info.not_configured && info.ip_contr == info.ip_configured) {
     // ... ' ' name TAB systems
-    const size_t systems = textcheck::units(info.systems);
-    const size_t name = textcheck::units(info.contr_name);
+    const size_t systems = units(info.systems);
+    const size_t name = units(info.contr_name);
     if (systems + 1 + name > device.size())
       abort();
     for (size_t k = 0; k < systems + 1 + name; ++k)
@@ -93,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     if (at != line.size())
       abort();
     size_t wrapped = 0;
-    const std::vector<size_t> rows = textcheck::row_starts(shown, columns, wrapped);
+    const std::vector<size_t> rows = row_starts(shown, columns, wrapped);
     if (wrapped != 0)
       abort();
     for (size_t r = 1; r < rows.size(); ++r)

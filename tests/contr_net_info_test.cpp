@@ -151,12 +151,21 @@ TEST(CheckIpsMasks, Verdicts) {
   }
 }
 
-TEST(GetPrint, SixShapes) {
-  const std::string ok = " 'контроллер доступен'";
-  const std::string no = " 'нет доступа к контроллеру' ";
+// The six shapes of a status line; of the address field at most 15
+// characters, as many as a dotted quad has, then "...", so that its tail
+// cannot wrap into a row of its own, while the verdict is taken on the
+// whole field; every text of the controller's made safe for the terminal.
+TEST(GetPrint, Lines) {
+  const std::string ok = " 'контроллер доступен'", no = " 'нет доступа к контроллеру' ";
   const std::string by_contr = "(ip_pc & mask_contr) != (ip_contr & mask_contr)";
+  const std::string by_pc = "(ip_pc & mask_pc) != (ip_contr & mask_pc)";
   const std::string unconf = " сетевые настройки не сконфигурированы";
   const std::string differs = " Ошибка: настроенный адрес не совпадает с реальным.";
+  const auto at = [](const std::string& ip) { return ip + " 255.255.255.0 0 K " + ip + " a S"; };
+  std::string forged = "192.168.1.10";
+  forged.append(68, '=');
+  forged += "192.168.1.77";  // 92 characters
+  const char escapes[] = "\x1b[8m \x07 0 K\x1b]0;x\x07\0n\x7f\b \x1b[8m a S\xc2\x9b" "2J\x1b[H";
   struct Case {
     std::string body;
     bool available;
@@ -165,17 +174,25 @@ TEST(GetPrint, SixShapes) {
       {"192.168.1.10 255.255.255.0 0 K1 192.168.1.10 a Отопление", true,
        "192.168.1.10" + ok + " K1\tОтопление"},
       {"192.168.1.10 255.255.255.0 1", true, "192.168.1.10" + ok + unconf},
-      {"192.168.1.10 255.255.255.0 0 K1 192.168.1.11 a s", true,
-       "192.168.1.10" + ok + differs},
-      {"10.0.0.5 255.0.0.0 0 K2 10.0.0.5 a s", false,
-       "10.0.0.5" + no + by_contr + " K2\ts"},
+      {"192.168.1.10 255.255.255.0 0 K1 192.168.1.11 a s", true, "192.168.1.10" + ok + differs},
+      {"10.0.0.5 255.0.0.0 0 K2 10.0.0.5 a s", false, "10.0.0.5" + no + by_contr + " K2\ts"},
       {"10.0.0.5 255.0.0.0 1", false, "10.0.0.5" + no + by_contr + unconf},
-      {"10.0.0.5 255.0.0.0 0 K2 10.0.0.6 a s", false,
-       "10.0.0.5" + no + by_contr + differs},
-      // An empty body: both addresses empty and so equal, name and systems
-      // empty; the line ends in a blank and a tab.
-      {"", false,
-       no + "(ip_pc & mask_pc) != (ip_contr & mask_pc)" + " \t"},
+      {"10.0.0.5 255.0.0.0 0 K2 10.0.0.6 a s", false, "10.0.0.5" + no + by_contr + differs},
+      // Both addresses empty and so equal, name and systems empty: the
+      // line ends in a blank and a tab.
+      {"", false, no + by_pc + " \t"},
+      {at("192.168.001.100"), true, "192.168.001.100" + ok + " K\tS"},
+      {at("192.168.100.1000"), false, "192.168.100.100..." + no + by_contr + " K\tS"},
+      {at(forged), true, "192.168.1.10===..." + ok + " K\tS"},
+      {at(testutil::cyrillic(32)), false, "ЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖ..." + no + by_contr + " K\tS"},
+      // Filtered first: each '?' is one character, however many bytes it
+      // stands for, and a stray byte before a letter does not split it.
+      {at("192.168.1.\x1b[2J\x1b[H"), true, "192.168.1.?[2J?..." + ok + " K\tS"},
+      {at(testutil::repeated("\xf0\x9f\x98\x80", 40)), false,
+       "???????????????..." + no + by_contr + " K\tS"},
+      {at("\x9b" + testutil::cyrillic(32)), false, "?ЖЖЖЖЖЖЖЖЖЖЖЖЖЖ..." + no + by_contr + " K\tS"},
+      {std::string(escapes, sizeof escapes - 1), false,
+       "?[8m" + no + by_pc + " K?]0;x??n??\tS?2J?[H"},
   };
   for (const Case& c : cases) {
     contr_net_info info;
@@ -187,60 +204,9 @@ TEST(GetPrint, SixShapes) {
     EXPECT_EQ(line, c.line) << c.body;
     EXPECT_EQ(info.available, c.available) << c.body;
   }
-}
-
-// The address field shows at most 15 characters, as many as a dotted quad
-// has, then "...": its tail cannot wrap into a row that reads as another
-// controller's. The verdict is still taken on the whole field.
-TEST(GetPrint, AnAddressFieldShowsAtMost15Characters) {
-  std::string forged = "192.168.1.10";
-  forged.append(68, '=');
-  forged += "192.168.1.77";  // 92 characters
-  struct Case {
-    std::string ip;
-    std::string line;
-  } cases[] = {
-      {"192.168.001.100", "192.168.001.100 'контроллер доступен' K\tS"},
-      {"192.168.100.1000",
-       "192.168.100.100... 'нет доступа к контроллеру' "
-       "(ip_pc & mask_contr) != (ip_contr & mask_contr) K\tS"},
-      {forged, "192.168.1.10===... 'контроллер доступен' K\tS"},
-      {testutil::cyrillic(32), "ЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖ... 'нет доступа к контроллеру' "
-                              "(ip_pc & mask_contr) != (ip_contr & mask_contr) K\tS"},
-      // Filtered first: each '?' is one character, however many bytes it
-      // stands for, and a stray byte before a letter does not split it.
-      {"192.168.1.\x1b[2J\x1b[H", "192.168.1.?[2J?... 'контроллер доступен' K\tS"},
-      {testutil::repeated("\xf0\x9f\x98\x80", 40),
-       "???????????????... 'нет доступа к контроллеру' "
-       "(ip_pc & mask_contr) != (ip_contr & mask_contr) K\tS"},
-      {"\x9b" + testutil::cyrillic(32),
-       "?ЖЖЖЖЖЖЖЖЖЖЖЖЖЖ... 'нет доступа к контроллеру' "
-       "(ip_pc & mask_contr) != (ip_contr & mask_contr) K\tS"},
-  };
-  for (const Case& c : cases) {
-    contr_net_info info;
-    info.ip_pc = "192.168.1.20";
-    info.mask_pc = "255.255.255.0";
-    info.read(c.ip + " 255.255.255.0 0 K " + c.ip + " a S");
-    std::string line;
-    info.get_print(line);
-    EXPECT_EQ(line, c.line) << c.ip;
-  }
-}
-
-TEST(GetPrint, ControllerTextsAreSafeForTheTerminal) {
-  contr_net_info info;
-  info.ip_pc = "192.168.1.20";
-  info.mask_pc = "255.255.255.0";
-  const char body[] =
-      "\x1b[8m \x07 0 K\x1b]0;x\x07\0n\x7f\b \x1b[8m a S\xc2\x9b" "2J\x1b[H";
-  info.read(std::string(body, sizeof body - 1));
-  std::string line;
-  info.get_print(line);
-  EXPECT_EQ(line, "?[8m 'нет доступа к контроллеру' "
-                  "(ip_pc & mask_pc) != (ip_contr & mask_pc) "
-                  "K?]0;x??n??\tS?2J?[H");
   // The record keeps the bytes as they came: the page escapes them itself.
+  contr_net_info info;
+  info.read(std::string(escapes, sizeof escapes - 1));
   EXPECT_EQ(info.contr_name, std::string("K\x1b]0;x\x07\0n\x7f\b", 11));
 }
 

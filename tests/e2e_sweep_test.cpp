@@ -119,7 +119,7 @@ std::string ping_output_naming(const std::vector<std::string>& addresses) {
 class WholeRun : public testutil::SegmentTest {
  protected:
   void SetUp() override {
-    SegmentTest::SetUp();
+    testutil::SegmentTest::SetUp();
     if (!IsSkipped() && !HasFatalFailure())
       tool_ = std::make_unique<testutil::ToolRunner>(*lab_);
   }

@@ -13,7 +13,6 @@
 namespace {
 
 using testutil::kQuestion;
-using testutil::render_screen;
 using Screen = std::vector<std::string>;
 
 const std::string kC1 = "192.168.1.10 'контроллер доступен' K1\tS1";
@@ -27,6 +26,53 @@ const std::string kC2at40 =
     "mask_\n  contr) K2\tS2";
 const std::string kProgress = "\rОпрос узлов: ";
 const std::string kRefused = "error:connect: Connection refused";
+
+/// The lines a terminal of `columns` shows after receiving `bytes`: a small
+/// model that knows CR, LF, TAB (kept as itself in the line), ESC [ K and
+/// printable text (a UTF-8 letter is one cell), enough for what the tool
+/// writes.
+std::vector<std::string> render_screen(const std::string& bytes, size_t columns = 200) {
+  std::vector<std::vector<std::string>> screen(1);  // a cell: a character's bytes
+  size_t row = 0, col = 0;
+  const auto next_row = [&] {
+    if (++row == screen.size())
+      screen.emplace_back();
+  };
+  for (size_t i = 0; i < bytes.size();) {
+    const char c = bytes[i];
+    if (c == '\r' || c == '\n') {
+      c == '\r' ? void(col = 0) : next_row();
+      ++i;
+    } else if (bytes.compare(i, 3, "\x1b[K") == 0) {
+      screen[row].resize(std::min(screen[row].size(), col));
+      i += 3;
+    } else {
+      size_t n = 1;
+      while (i + n < bytes.size() && (static_cast<unsigned char>(bytes[i + n]) & 0xc0) == 0x80)
+        ++n;
+      if (col >= columns && c != '\t') {  // wrap, as a terminal does
+        col = 0;
+        next_row();
+      }
+      // A TAB stays itself in its cell and moves on to the next multiple
+      // of 8, at most to the last column; the cells it passes hold nothing.
+      const size_t to = c == '\t' ? std::max(col + 1, std::min((col / 8 + 1) * 8, columns - 1))
+                                  : col + 1;
+      if (screen[row].size() < to)
+        screen[row].resize(to, c == '\t' ? "" : " ");
+      screen[row][col].assign(bytes, i, n);
+      col = to;
+      i += n;
+    }
+  }
+  std::vector<std::string> lines;
+  for (const auto& cells : screen) {
+    lines.emplace_back();
+    for (const std::string& cell : cells)
+      lines.back() += cell;
+  }
+  return lines;
+}
 
 std::vector<std::string> sorted(std::vector<std::string> v) {
   std::sort(v.begin(), v.end());
@@ -116,26 +162,17 @@ int last_position(const std::string& out) {
   return last == std::string::npos ? 0 : out[last + kProgress.size()] - '0';
 }
 
-class Interrupt : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    if (!testutil::netns_unavailable().empty())
-      return;
-    lab_ = new testutil::Lab(
-        "eth0 192.168.1.20/24",
-        {"c1 --record --body '192.168.1.10 255.255.255.0 0 K1 192.168.1.10 a S1'",
-         "c2 --record --body '10.0.0.5 255.0.0.0 0 K2 10.0.0.5 a S2'",
-         "s1 --record --mode hang", "s2 --record --mode hang"});
-  }
-  static void TearDownTestSuite() {
-    delete lab_;
-    lab_ = nullptr;
-  }
-  void SetUp() override {
-    REQUIRE_NETNS();
-    ASSERT_TRUE(lab_->ok()) << lab_->error();
-  }
+/// Two controllers and two nodes that never answer.
+struct InterruptLab {
+  testutil::Lab lab_{"eth0 192.168.1.20/24",
+                     {"c1 --record --body '192.168.1.10 255.255.255.0 0 K1 192.168.1.10 a S1'",
+                      "c2 --record --body '10.0.0.5 255.0.0.0 0 K2 10.0.0.5 a S2'",
+                      "s1 --record --mode hang", "s2 --record --mode hang"}};
+  testutil::Lab& lab() { return lab_; }
+};
 
+class Interrupt : public testutil::LabSuite<InterruptLab> {
+ protected:
   /// Of the summary lines `c1` and `c2`, those of the controllers that the
   /// run has queried, told by their simulators' records.
   static std::vector<std::string> queried(const std::string& c1, const std::string& c2) {
@@ -146,11 +183,7 @@ class Interrupt : public ::testing::Test {
       lines.push_back(c2);
     return sorted(lines);
   }
-
-  static testutil::Lab* lab_;
 };
-
-testutil::Lab* Interrupt::lab_ = nullptr;
 
 // The progress line, only where standard output and standard error are
 // one terminal, on terminals of two widths: every progress text is

@@ -75,6 +75,25 @@ class Lab {
   std::vector<Node> nodes_;
 };
 
+/// For suites whose tests share one lab: `Owner` (which has lab()) is
+/// built before the first test, removed after the last, and each test
+/// needs namespaces and a lab that was built.
+template <class Owner>
+class LabSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (netns_unavailable().empty())
+      lab_ = &(owner_ = new Owner)->lab();
+  }
+  static void TearDownTestSuite() { delete owner_; }
+  void SetUp() override {
+    REQUIRE_NETNS();
+    ASSERT_TRUE(lab_->ok()) << lab_->error();
+  }
+  static inline Owner* owner_ = nullptr;
+  static inline Lab* lab_ = nullptr;
+};
+
 /// The real binary in a lab's host namespace with a private /tmp and a
 /// stand-in chromium (tests/bin/chromium) first on the PATH, which keeps
 /// how it was called, where its standard output pointed and the page.

@@ -127,25 +127,4 @@ SegmentLab::SegmentLab(const std::vector<std::string>& only) {
   lab_ = std::make_unique<Lab>("eth0 192.168.1.20/24", nodes);
 }
 
-Lab* SegmentTest::lab_ = nullptr;
-SegmentLab* SegmentTest::segment_ = nullptr;
-
-void SegmentTest::SetUpTestSuite() {
-  if (!netns_unavailable().empty())
-    return;
-  segment_ = new SegmentLab;
-  lab_ = &segment_->lab();
-}
-
-void SegmentTest::SetUp() {
-  REQUIRE_NETNS();
-  ASSERT_TRUE(lab_->ok()) << lab_->error();
-}
-
-void SegmentTest::TearDownTestSuite() {
-  lab_ = nullptr;
-  delete segment_;
-  segment_ = nullptr;
-}
-
 }  // namespace testutil

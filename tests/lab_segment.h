@@ -48,19 +48,9 @@ class SegmentLab {
   std::unique_ptr<Lab> lab_;
 };
 
-/// Suites that work on the whole segment derive from this; it is built
-/// once per test process and removed after the suite.
-class SegmentTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite();
-  static void TearDownTestSuite();
-  /// Each test: namespaces can be made here, and the segment was built.
-  void SetUp() override;
-  static Lab* lab_;
-
- private:
-  static SegmentLab* segment_;
-};
+/// Suites that work on the whole segment derive from this: built once per
+/// test process and removed after the suite.
+using SegmentTest = LabSuite<SegmentLab>;
 
 }  // namespace testutil
 

@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -84,49 +83,6 @@ int PtySession::wait_exit(double seconds) {
     }
   }
   return -1;
-}
-
-std::vector<std::string> render_screen(const std::string& bytes, size_t columns) {
-  std::vector<std::vector<std::string>> screen(1);  // a cell: a character's bytes
-  size_t row = 0, col = 0;
-  const auto next_row = [&] {
-    if (++row == screen.size())
-      screen.emplace_back();
-  };
-  for (size_t i = 0; i < bytes.size();) {
-    const char c = bytes[i];
-    if (c == '\r' || c == '\n') {
-      c == '\r' ? void(col = 0) : next_row();
-      ++i;
-    } else if (bytes.compare(i, 3, "\x1b[K") == 0) {
-      screen[row].resize(std::min(screen[row].size(), col));
-      i += 3;
-    } else {
-      size_t n = 1;
-      while (i + n < bytes.size() && (static_cast<unsigned char>(bytes[i + n]) & 0xc0) == 0x80)
-        ++n;
-      if (col >= columns && c != '\t') {  // wrap, as a terminal does
-        col = 0;
-        next_row();
-      }
-      // A TAB stays itself in its cell and moves on to the next multiple
-      // of 8, at most to the last column; the cells it passes hold nothing.
-      const size_t to = c == '\t' ? std::max(col + 1, std::min((col / 8 + 1) * 8, columns - 1))
-                                  : col + 1;
-      if (screen[row].size() < to)
-        screen[row].resize(to, c == '\t' ? "" : " ");
-      screen[row][col].assign(bytes, i, n);
-      col = to;
-      i += n;
-    }
-  }
-  std::vector<std::string> lines;
-  for (const auto& cells : screen) {
-    lines.emplace_back();
-    for (const std::string& cell : cells)
-      lines.back() += cell;
-  }
-  return lines;
 }
 
 }  // namespace testutil

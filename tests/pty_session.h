@@ -4,7 +4,6 @@
 #include <sys/types.h>
 
 #include <string>
-#include <vector>
 
 #include "launch.h"
 
@@ -48,13 +47,6 @@ class PtySession {
   bool ended_ = false;
   std::string out_;
 };
-
-/// The lines a terminal of `columns` shows after receiving `bytes`: a small
-/// model that knows CR, LF, TAB (kept as itself in the line), ESC [ K and
-/// printable text (a UTF-8 letter is one cell), enough for what the tool
-/// writes.
-std::vector<std::string> render_screen(const std::string& bytes,
-                                       size_t columns = 200);
 
 }  // namespace testutil
 

@@ -56,16 +56,6 @@ inline size_t decode_at(const std::string& s, size_t i, char32_t& cp) {
   return cp < kMin[n] || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff) ? 0 : n;
 }
 
-/// How many characters `s` shows once filtered: each well-formed
-/// character, and each byte that begins none, is one.
-inline size_t units(const std::string& s) {
-  size_t count = 0;
-  char32_t cp;
-  for (size_t i = 0; i < s.size(); ++count)
-    i += std::max<size_t>(decode_at(s, i, cp), 1);
-  return count;
-}
-
 /// Where `s` holds what a device's text must not put on a terminal: each
 /// ill-formed byte, and each character that is neither shown() nor one of
 /// `layout` (of " \t\n\r": the blank, TAB and LF as themselves, a CR
@@ -83,37 +73,6 @@ inline std::string foreign_in(const std::string& s, const std::string& layout = 
     }
   }
   return found;
-}
-
-/// True when every sequence in `s` is well-formed.
-inline bool well_formed(const std::string& s) {
-  return foreign_in(s, " \t\n\r").find("ill-formed") == std::string::npos;
-}
-
-/// Where the rows begin when a terminal of `columns` shows `text` (one-
-/// column characters, TABs and LFs): the offset of each row's first
-/// character; `wrapped` counts the rows the terminal began itself, after a
-/// full one. A TAB moves on to the next multiple of 8, at most to the last
-/// column.
-inline std::vector<size_t> row_starts(const std::string& text, size_t columns,
-                                      size_t& wrapped) {
-  std::vector<size_t> starts{0};
-  wrapped = 0;
-  for (size_t i = 0, column = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xc0) == 0x80)
-      continue;
-    if (text[i] == '\n') {
-      starts.push_back(i + 1);
-      column = 0;
-    } else if (text[i] == '\t') {
-      column = std::max(column, std::min((column / 8 + 1) * 8, columns - 1));
-    } else if (column++ == columns) {
-      starts.push_back(i);
-      ++wrapped;
-      column = 1;
-    }
-  }
-  return starts;
 }
 
 }  // namespace textcheck
