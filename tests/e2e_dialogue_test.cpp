@@ -4,37 +4,12 @@
 #include <chrono>
 #include <thread>
 
-#include "lab.h"
+#include "lab_segment.h"
 
 namespace {
 
-const std::string kFrame = "==============================\n";
-
-std::string menu(const std::string& title, const std::vector<std::string>& items) {
-  std::string s = kFrame + title + ":\n" + kFrame;
-  for (size_t i = 0; i < items.size(); ++i)
-    s += std::to_string(i + 1) + ": " + items[i] + "\n";
-  return s + "Введите число от 1 to " + std::to_string(items.size()) +
-         ". q - выход: ";
-}
-
-std::string adapter_line(const std::string& name) {
-  return "\nВыбранный сетевой адаптер компьютера: " + name + "\n\n";
-}
-
-std::string address_line(const std::string& ip, const std::string& mask) {
-  return "\nIP адрес сетевого адаптера компьютера: " + ip + ", mask: " + mask +
-         "\n\n";
-}
-
-// What a run prints after the address line when no controller answers and
-// the operator refuses the page.
-const std::string kEmptySummary =
-    "\nОбнаруженные контроллеры:\n\n"
-    "Адрес FBD программирования: <ip_адрес>/get_local_file/fbd.html\n"
-    "Адрес для доступа к меню: <ip_адрес>/get_local_file/mal.html\n"
-    "Адрес для диспетчеризации: <ip_адрес>\n\n"
-    "Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: ";
+using testutil::address_line;
+using testutil::adapter_line;
 
 /// A namespace for the tool whose adapters, named with their IPv4
 /// addresses, are veths with their far ends in a second namespace, so that
@@ -83,10 +58,12 @@ class Host {
 // end of input quitting, an adapter without IPv4 and none with IPv6.
 TEST(Dialogue, MenusWhereThereIsAChoice) {
   REQUIRE_NETNS();
-  const std::string adapters = menu("Выберете сетевой адаптер компьютера", {"enp3s0", "eth0"});
-  const std::string addresses = menu("Выберите адрес для интерфейса eth0",
+  const std::string adapters = testutil::menu_text("Выберете сетевой адаптер компьютера", {"enp3s0", "eth0"});
+  const std::string addresses = testutil::menu_text("Выберите адрес для интерфейса eth0",
                                      {"192.168.1.20", "172.20.0.7", "10.1.2.3"});
   const std::string eth0 = adapter_line("eth0"), quit = "Выход\n";
+  // No controller answers, and the operator refuses the page.
+  const std::string empty = testutil::kHeading + testutil::kTail;
   const std::string at20 = address_line("192.168.1.20", "255.255.255.0");
   // The computer itself and the far end answer the ping.
   const std::string refused = testutil::repeated("error:connect: Connection refused\n", 2);
@@ -98,15 +75,15 @@ TEST(Dialogue, MenusWhereThereIsAChoice) {
     std::vector<std::pair<std::string, std::vector<std::string>>> adapters;
     std::string input, shown, said;
   } cases[] = {
-      {one, "", eth0 + at20 + kEmptySummary, refused},
-      {two, "2\n", adapters + eth0 + at20 + kEmptySummary, refused},
+      {one, "", eth0 + at20 + empty, refused},
+      {two, "2\n", adapters + eth0 + at20 + empty, refused},
       {two, "q\n", adapters + quit, ""},
       {two, "3\n1\n",
-       adapters + "Введено не допустимое значение.: 3\n" + adapters + adapter_line("enp3s0") +
-           address_line("10.0.0.1", "255.0.0.0") + kEmptySummary,
+       adapters + testutil::kBadEntry + ": 3\n" + adapters + adapter_line("enp3s0") +
+           address_line("10.0.0.1", "255.0.0.0") + empty,
        refused},
       {two, "", adapters + quit, ""},  // the end of input quits
-      {three, "2\n", eth0 + addresses + address_line("172.20.0.7", "255.255.0.0") + kEmptySummary,
+      {three, "2\n", eth0 + addresses + address_line("172.20.0.7", "255.255.0.0") + empty,
        refused},
       {three, "q\n", eth0 + addresses + quit, ""},
       {{{"eth0", {}}}, "", eth0 + "IP-адрес адаптера не найден.eth0\n", ""},

@@ -13,6 +13,7 @@
 namespace {
 
 using testutil::kQuestion;
+using testutil::sorted;
 using Screen = std::vector<std::string>;
 
 const std::string kC1 = "192.168.1.10 'контроллер доступен' K1\tS1";
@@ -72,11 +73,6 @@ std::vector<std::string> render_screen(const std::string& bytes, size_t columns 
       lines.back() += cell;
   }
   return lines;
-}
-
-std::vector<std::string> sorted(std::vector<std::string> v) {
-  std::sort(v.begin(), v.end());
-  return v;
 }
 
 /// Types `keys` (Ctrl-C, or nothing), waits `within` seconds at the most
@@ -186,16 +182,15 @@ class Interrupt : public testutil::LabSuite<InterruptLab> {
 };
 
 // The progress line, only where standard output and standard error are
-// one terminal, on terminals of two widths: every progress text is
-// replaced or erased before any other byte, none is wider than the
-// terminal less three columns (so neither it nor the echo of a Ctrl-C after
-// it wraps and leaves a row behind), and the final screen holds every
-// message on a line of its own. Behind "| cat" standard output reaches the
-// screen at times the tool cannot know, and a progress line would wipe a
-// message from it; with either stream in a file there is none either, and
-// no row is left empty for one.
+// one terminal, at two widths: each progress text is replaced or erased
+// before any other byte, and none is wider than the terminal less three
+// columns (so neither it nor the echo of a Ctrl-C after it wraps and leaves
+// a row behind). Behind "| cat" standard output reaches the screen at
+// times the tool cannot know, where a progress line would wipe a message;
+// with either stream in a file there is none either, no row is left empty
+// for one, and the file gets exactly what a pipe would.
 TEST_F(Interrupt, TheProgressLineOnlyWhereItCoversNothing) {
-  const std::string full = " (Ctrl-C — итог по опрошенным)";
+  const std::string full = " (Ctrl-C — итог по опрошенным)", timeout = "error:recv timeout";
   struct Case {
     std::string what;
     unsigned short columns;
@@ -208,15 +203,16 @@ TEST_F(Interrupt, TheProgressLineOnlyWhereItCoversNothing) {
       {"standard output through cat", 200, "", {kC1, kC2}, {"cat"}, false, false},
       {"standard output into a file", 200, "", {}, {}, true, false},
       {"standard error into a file", 200, "", {kC1, kC2}, {}, false, true},
+      {"both into files", 200, "", {}, {}, true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what + " at " + std::to_string(c.columns));
     testutil::ToolRunner tool(*lab_);
     testutil::Launch l = tool.launch();
-    const std::string file = tool.out_dir() + "/file";
+    const std::string out_file = tool.out_dir() + "/out", err_file = tool.out_dir() + "/err";
     l.stdout_through = c.through;
-    l.stdout_file = c.out_to_file ? file : "";
-    l.stderr_file = c.err_to_file ? file : "";
+    l.stdout_file = c.out_to_file ? out_file : "";
+    l.stderr_file = c.err_to_file ? err_file : "";
     testutil::PtySession pty(l, c.columns);
     // The answer, typed at once: the question may be in a file. (The
     // terminal echoes it at the top.)
@@ -241,22 +237,27 @@ TEST_F(Interrupt, TheProgressLineOnlyWhereItCoversNothing) {
     }
     for (const std::string& line : render_screen(out, c.columns))
       EXPECT_EQ(line.find("Опрос узлов"), std::string::npos) << line;
+    if (c.err_to_file) {
+      EXPECT_EQ(testutil::without_ping_warning(testutil::read_file(err_file)), kRefused + "\n");
+    }
 
     if (c.out_to_file) {
+      std::string file = testutil::read_file(out_file);
+      ASSERT_TRUE(testutil::remove_each(file, {timeout, timeout, kC1 + "\n", kC2 + "\n"}))
+          << file;
+      EXPECT_EQ(file, testutil::kAdapterAndAddress + testutil::kHeading + testutil::kTail);
       // Standard error alone on the screen: no empty rows between.
       screen.erase(std::remove_if(screen.begin(), screen.end(),
                                   [](const std::string& row) {
                                     return row.rfind("ping6: Warning:", 0) == 0;
                                   }),
                    screen.end());
-      EXPECT_EQ(screen, (Screen{"", kRefused, ""}));
-      EXPECT_EQ(testutil::summary_lines(testutil::read_file(file)).size(), 2u);
+      EXPECT_EQ(screen, (c.err_to_file ? Screen{"", ""} : Screen{"", kRefused, ""}));
       continue;
     }
     EXPECT_EQ(sorted(summary(screen)), sorted(c.summary));
     if (!c.tail.empty()) {
-      EXPECT_EQ(sweep_messages(screen),
-                sorted({kRefused, "error:recv timeout", "error:recv timeout"}));
+      EXPECT_EQ(sweep_messages(screen), sorted({kRefused, timeout, timeout}));
       expect_tail(screen, "");
     } else {
       // Every message reaches the screen, behind cat too (without line
@@ -264,12 +265,9 @@ TEST_F(Interrupt, TheProgressLineOnlyWhereItCoversNothing) {
       std::string all;
       for (const std::string& row : screen)
         all += row + "\n";
-      EXPECT_TRUE(testutil::remove_each(all, {"error:recv timeout", "error:recv timeout"})) << all;
-      EXPECT_EQ(all.find("error:recv timeout"), std::string::npos) << all;
+      EXPECT_TRUE(testutil::remove_each(all, {timeout, timeout})) << all;
+      EXPECT_EQ(all.find(timeout), std::string::npos) << all;
       EXPECT_EQ(all.find(kRefused) != std::string::npos, !c.err_to_file) << all;
-    }
-    if (c.err_to_file) {
-      EXPECT_EQ(testutil::without_ping_warning(testutil::read_file(file)), kRefused + "\n");
     }
   }
 }
@@ -422,21 +420,6 @@ TEST_F(Interrupt, AQueryThatEndedOnItsOwnCounts) {
   EXPECT_EQ(sweep_messages(screen), std::vector<std::string>{kRefused});
   EXPECT_TRUE(shows(screen, "Опрос прерван: опрошено 1 из 5 адресов.")) << pty.output();
   EXPECT_EQ(summary(screen), std::vector<std::string>{});
-}
-
-// With standard error on a pipe nothing of the progress is written, and the
-// run's bytes are those of any sweep.
-TEST_F(Interrupt, NoProgressWithoutATerminal) {
-  testutil::ToolRunner tool(*lab_);
-  const testutil::Outcome r = tool.run("\n");
-  EXPECT_EQ(r.status, 0);
-  std::string out = r.out;
-  ASSERT_TRUE(testutil::remove_each(out, {"error:recv timeout", "error:recv timeout"}));
-  const std::vector<std::string> printed = testutil::summary_lines(out);
-  EXPECT_EQ(sorted(printed), sorted({kC1, kC2}));
-  EXPECT_EQ(out, testutil::kAdapterAndAddress + testutil::kHeading + printed[0] + "\n" +
-                     printed[1] + "\n" + testutil::kTail);
-  EXPECT_EQ(testutil::without_ping_warning(r.err), kRefused + "\n");
 }
 
 // What a device sent fits the terminal the operator sees, standard

@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <tuple>
@@ -140,6 +141,11 @@ std::vector<std::string> summary_lines(const std::string& out) {
   std::istringstream text(out.substr(from + heading.size(), to - from - heading.size()));
   for (std::string line; std::getline(text, line);)
     lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> lines) {
+  std::sort(lines.begin(), lines.end());
   return lines;
 }
 

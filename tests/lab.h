@@ -132,6 +132,8 @@ class ToolRunner {
 /// The status lines between the summary heading and the page addresses.
 std::vector<std::string> summary_lines(const std::string& out);
 
+/// The same lines in order, for comparing sets of lines.
+std::vector<std::string> sorted(std::vector<std::string> lines);
 /// `text` with each fragment removed once; false if one was missing.
 bool remove_each(std::string& text, const std::vector<std::string>& fragments);
 /// Standard error of a run without the warnings of iputils' ping6 (when

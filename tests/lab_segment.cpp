@@ -88,10 +88,22 @@ std::vector<SegmentNode> make_nodes() {
 
 }  // namespace
 
+std::string menu_text(const std::string& title, const std::vector<std::string>& items) {
+  const std::string frame = "==============================\n";
+  std::string s = frame + title + ":\n" + frame;
+  for (size_t i = 0; i < items.size(); ++i)
+    s += std::to_string(i + 1) + ": " + items[i] + "\n";
+  return s + "Введите число от 1 to " + std::to_string(items.size()) + ". q - выход: ";
+}
+std::string adapter_line(const std::string& name) {
+  return "\nВыбранный сетевой адаптер компьютера: " + name + "\n\n";
+}
+std::string address_line(const std::string& ip, const std::string& mask) {
+  return "\nIP адрес сетевого адаптера компьютера: " + ip + ", mask: " + mask + "\n\n";
+}
+
 const std::string kAdapterAndAddress =
-    "\nВыбранный сетевой адаптер компьютера: eth0\n\n"
-    "\nIP адрес сетевого адаптера компьютера: 192.168.1.20, mask: "
-    "255.255.255.0\n\n";
+    adapter_line("eth0") + address_line("192.168.1.20", "255.255.255.0");
 const std::string kHeading = "\nОбнаруженные контроллеры:\n";
 const std::string kQuestion =
     "Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: ";

@@ -27,6 +27,13 @@ const std::vector<SegmentNode>& segment_nodes();
 
 const SegmentNode& segment_node(const std::string& name);
 
+/// What the tool shows: a menu of `items`, the entry it refuses, the line
+/// of the chosen adapter and that of the chosen address.
+std::string menu_text(const std::string& title, const std::vector<std::string>& items);
+inline const std::string kBadEntry = "Введено не допустимое значение.";
+std::string adapter_line(const std::string& name);
+std::string address_line(const std::string& ip, const std::string& mask);
+
 /// What a whole run on a segment with the computer at eth0 192.168.1.20/24
 /// writes around its status lines: the chosen adapter and address, the
 /// summary heading, and from the empty line after the status lines to the

@@ -2,23 +2,16 @@
 
 #include <cstdio>
 
-#include "launch.h"
+#include "lab_segment.h"
 
 namespace {
 
-const std::string kFrame = "==============================\n";
-const std::string kBare = "Введено не допустимое значение.\n";
+const std::string kBare = testutil::kBadEntry + "\n";
 
-std::string shown(const Menu& m) {
-  std::string s = kFrame + m.title + ":\n" + kFrame;
-  for (size_t i = 0; i < m.items.size(); ++i)
-    s += std::to_string(i + 1) + ": " + m.items[i] + "\n";
-  return s + "Введите число от 1 to " + std::to_string(m.items.size()) +
-         ". q - выход: ";
-}
+std::string shown(const Menu& m) { return testutil::menu_text(m.title, m.items); }
 
 std::string with_number(int n) {
-  return "Введено не допустимое значение.: " + std::to_string(n) + "\n";
+  return testutil::kBadEntry + ": " + std::to_string(n) + "\n";
 }
 
 /// Runs show in a child; the result is "true <index> <chosen>" or "false
