@@ -173,19 +173,13 @@ TEST(Utf8PrefixChars, CountsCharactersNotBytes) {
     std::string text;
     size_t chars, bytes;
   } cases[] = {
-      {"", 3, 0},
-      {"abc", 0, 0},
-      {"abc", 2, 2},
-      {"abc", 3, 3},
-      {"abc", 10, 3},
-      {"ОпросЖ", 1, 2},
-      {"ОпросЖ", 5, 10},
+      {"", 3, 0},         {"abc", 0, 0},      {"abc", 2, 2},   {"abc", 3, 3},
+      {"abc", 10, 3},     {"ОпросЖ", 1, 2},   {"ОпросЖ", 5, 10},
       {"a—b", 2, 4},  // the dash is three bytes
       {"a\xf0\x9f\x98\x80" "b", 2, 5},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(utf8_prefix_chars(c.text, c.chars), c.bytes)
-        << c.text << " " << c.chars;
+    EXPECT_EQ(utf8_prefix_chars(c.text, c.chars), c.bytes) << c.text << " " << c.chars;
 }
 
 // A status line wider than the terminal is broken, and each further row
@@ -224,13 +218,10 @@ TEST(FitStatusLine, NoRowBeginsWithADevicesText) {
            "\n  ´´192.168.1.77¸'контроллер¸доступен'¸К\n  отельная-1\tОтопление"},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(fit_status_line(c.line, c.columns), c.shown)
-        << c.line << " at " << c.columns;
+    EXPECT_EQ(fit_status_line(c.line, c.columns), c.shown) << c.line << " at " << c.columns;
 }
 
-/// The parts one after another. (GCC 12 and 14 at -O2 report false
-/// out-of-bounds copies for chains of std::string + "literal", their bug
-/// 105651.)
+/// The parts one after another (GCC bug 105651: see docs/testing.md).
 std::string cat(std::initializer_list<std::string_view> parts) {
   std::string all;
   for (std::string_view part : parts)

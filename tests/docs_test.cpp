@@ -57,53 +57,30 @@ std::vector<std::string> message_literals(const std::string& code) {
   return found;
 }
 
+/// `text` with every run of white space made one blank.
+std::string collapsed(const std::string& text) {
+  static const std::regex kSpace(R"(\s+)");
+  return std::regex_replace(text, kSpace, " ");
+}
+
 /// The parts of a message that a manual can show: the text between printf
 /// conversions and line ends, without surrounding blanks, of at least two
 /// letters.
 std::vector<std::string> shown_parts(const std::string& message) {
+  static const std::regex kBreak(R"(%[^%sdu]*[sdu]|\n)");
   std::vector<std::string> parts;
-  std::string part;
-  const auto take = [&] {
-    const size_t from = part.find_first_not_of(' ');
-    const size_t to = part.find_last_not_of(' ');
-    if (from != std::string::npos) {
-      const std::string trimmed = part.substr(from, to - from + 1);
-      // Cyrillic letters are two bytes of 0x80 and above.
-      if (std::count_if(trimmed.begin(), trimmed.end(), [](char c) {
-            return std::isalpha(static_cast<unsigned char>(c)) || (c & 0x80);
-          }) >= 2)
-        parts.push_back(trimmed);
-    }
-    part.clear();
-  };
-  for (size_t i = 0; i < message.size(); ++i) {
-    if (message[i] == '%' && i + 1 < message.size() && message[i + 1] != '%') {
-      take();
-      i = message.find_first_of("sdu", i);
-      if (i == std::string::npos)
-        break;
-    } else if (message[i] == '\n') {
-      take();
-    } else {
-      part += message[i];
-    }
+  for (std::sregex_token_iterator it(message.begin(), message.end(), kBreak, -1), end;
+       it != end; ++it) {
+    const std::string part = *it;
+    const size_t from = part.find_first_not_of(' '), to = part.find_last_not_of(' ');
+    // Cyrillic letters are two bytes of 0x80 and above.
+    if (from != std::string::npos && std::count_if(part.begin(), part.end(), [](char c) {
+                                       return std::isalpha(static_cast<unsigned char>(c)) ||
+                                              (c & 0x80);
+                                     }) >= 2)
+      parts.push_back(part.substr(from, to - from + 1));
   }
-  take();
   return parts;
-}
-
-/// `text` with every run of white space made one blank.
-std::string collapsed(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      if (!out.empty() && out.back() != ' ')
-        out += ' ';
-    } else {
-      out += c;
-    }
-  }
-  return out;
 }
 
 /// The tags of the manual's entries (the line after .TP or .TQ), as man
@@ -206,8 +183,7 @@ TEST(ManualPage, SectionsAndHeader) {
   const std::string date = testutil::output({"date", "-u", "-d", when, "+%F"});
   ASSERT_FALSE(date.empty());
   EXPECT_EQ(header, ".TH CONTR_DISCOVERY 1 " + date.substr(0, 10) +
-                        " \"contr_discovery " CONTR_VERSION
-                        "\" \"User Commands\"");
+                        " \"contr_discovery " CONTR_VERSION "\" \"User Commands\"");
   const std::string changelog_version =
       testutil::output({"dpkg-parsechangelog", "-l", changelog, "-S", "Version"});
   EXPECT_EQ(changelog_version, std::string(CONTR_VERSION) + "\n");

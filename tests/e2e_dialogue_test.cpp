@@ -37,8 +37,7 @@ class Host {
       bool seen = false;
       for (int i = 0; i < 100 && !seen; ++i) {
         seen = testutil::output({"ip", "-n", tool_.name(), "-6", "addr", "show", "dev",
-                                 name, "scope", "link"})
-                   .find("inet6") != std::string::npos;
+                                 name, "scope", "link"}).find("inet6") != std::string::npos;
         if (!seen)
           std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
@@ -58,9 +57,10 @@ class Host {
 // end of input quitting, an adapter without IPv4 and none with IPv6.
 TEST(Dialogue, MenusWhereThereIsAChoice) {
   REQUIRE_NETNS();
-  const std::string adapters = testutil::menu_text("Выберете сетевой адаптер компьютера", {"enp3s0", "eth0"});
+  const std::string adapters =
+      testutil::menu_text("Выберете сетевой адаптер компьютера", {"enp3s0", "eth0"});
   const std::string addresses = testutil::menu_text("Выберите адрес для интерфейса eth0",
-                                     {"192.168.1.20", "172.20.0.7", "10.1.2.3"});
+                                                    {"192.168.1.20", "172.20.0.7", "10.1.2.3"});
   const std::string eth0 = adapter_line("eth0"), quit = "Выход\n";
   // No controller answers, and the operator refuses the page.
   const std::string empty = testutil::kHeading + testutil::kTail;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <stdexcept>
 
 #include "launch.h"
@@ -18,8 +19,7 @@ std::string source_dir() { return CONTR_SOURCE_DIR; }
 
 std::string tool_path() {
   const char* installed = getenv("CONTR_TOOL");
-  return installed != nullptr && *installed != '\0' ? installed
-                                                    : binary_dir() + "/contr_discovery";
+  return installed != nullptr && *installed != '\0' ? installed : binary_dir() + "/contr_discovery";
 }
 
 std::string unique_name() {
@@ -45,6 +45,16 @@ std::string read_file(const std::string& path) {
 void write_file(const std::string& path, const std::string& content, unsigned mode) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
   chmod(path.c_str(), mode);
+}
+
+std::string names_in(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.insert(entry.path().filename());
+  std::string text;
+  for (const std::string& name : names)
+    text += name + "\n";
+  return text;
 }
 
 std::string write_temp_file(const std::string& name, const std::string& content) {

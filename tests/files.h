@@ -30,6 +30,9 @@ std::string cyrillic(size_t bytes);
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content, unsigned mode = 0644);
 
+/// The names in folder `dir`, sorted, one a line.
+std::string names_in(const std::string& dir);
+
 /// Writes `content` to a new file under /tmp and returns its path.
 std::string write_temp_file(const std::string& name, const std::string& content);
 

@@ -39,14 +39,9 @@ class Interfaces : public ::testing::Test {
     testutil::must({"sysctl", "-qw", "net.ipv6.conf.v4only.disable_ipv6=1"}, ns_->name());
     ns_->ip_batch("link set v4only up\n");
   }
-  static void TearDownTestSuite() {
-    delete ns_;
-    ns_ = nullptr;
-  }
-  static testutil::Netns* ns_;
+  static void TearDownTestSuite() { delete ns_; }
+  static inline testutil::Netns* ns_ = nullptr;
 };
-
-testutil::Netns* Interfaces::ns_ = nullptr;
 
 TEST_F(Interfaces, QualifyingAdaptersInByteOrderWithTheirIndexes) {
   REQUIRE_NETNS();
@@ -64,8 +59,7 @@ TEST_F(Interfaces, QualifyingAdaptersInByteOrderWithTheirIndexes) {
   EXPECT_EQ(ifaces["aaa-kept"], 42);
   for (const std::string& name : names) {
     if (name != "aaa-kept") {
-      EXPECT_EQ(ifaces[name], static_cast<int>(if_nametoindex(name.c_str())))
-          << name;
+      EXPECT_EQ(ifaces[name], static_cast<int>(if_nametoindex(name.c_str()))) << name;
       EXPECT_NE(ifaces[name], 0) << name;
     }
   }
@@ -93,8 +87,7 @@ TEST_F(Interfaces, IPv4AddressesOfOneAdapter) {
   for (const Case& c : cases) {
     for (int index : {0, 1, 999}) {  // the index plays no part
       ips_masks list{{"1.1.1.1", "255.0.0.0"}};
-      EXPECT_EQ(get_arr_ip_mask_by_iface(index, c.name, list), c.found)
-          << c.name;
+      EXPECT_EQ(get_arr_ip_mask_by_iface(index, c.name, list), c.found) << c.name;
       std::vector<std::string> got;
       for (size_t i = 1; i < list.size(); ++i)
         got.push_back(list[i].ip + "/" + list[i].mask);

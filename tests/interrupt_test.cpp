@@ -39,8 +39,7 @@ TEST(SweepInterrupt, EndsAWaitAndOnlyOnce) {
     const auto start = Clock::now();
     const int n = poll_unless_interrupted(&p, 1, 3000);
     const int err = errno;
-    const double took =
-        std::chrono::duration<double>(Clock::now() - start).count();
+    const double took = std::chrono::duration<double>(Clock::now() - start).count();
     log += std::to_string(n) + (err == EINTR ? " EINTR " : " other ");
     log += took < 1.0 ? "at-once " : "waited ";
 
@@ -72,8 +71,7 @@ TEST(SweepInterrupt, OtherSignalsAndTimeouts) {
     alarm(1);
     const auto start = Clock::now();
     const int n = poll_unless_interrupted(&p, 1, 1500);
-    const double took =
-        std::chrono::duration<double>(Clock::now() - start).count();
+    const double took = std::chrono::duration<double>(Clock::now() - start).count();
     log += std::to_string(n) + (took >= 1.4 && took < 2.5 ? " bound " : " off ");
     log += sweep_interrupted() ? "set" : "clear";
     disarm_sweep_interrupt();

@@ -102,11 +102,9 @@ class ToolRunner {
   explicit ToolRunner(const Lab& lab);
   /// The tool's launch, to which a test adds what it needs.
   Launch launch() const;
-  /// Runs it, or a launch() with `input`; keeps its time and peak memory.
-  Outcome run(const Launch& launch);
-  Outcome run(const std::string& input);
-  double seconds() const { return seconds_; }
-  long peak_kib() const { return peak_kib_; }
+  /// Runs it, or a launch() with `input`.
+  Outcome run(const Launch& launch) const { return testutil::run(launch); }
+  Outcome run(const std::string& input) const;
 
   /// What the browser was called with ("" if it was not), where its
   /// standard output pointed, and the page it was asked to open.
@@ -114,7 +112,7 @@ class ToolRunner {
   std::string browser_stdout() const { return read_file(out_ / "stdout"); }
   std::string page() const { return read_file(out_ / "page.html"); }
   /// ping6 as a stand-in (tests/bin/ping6) that prints `out` and `err` and
-  /// exits with `status`; as `program` (BusyBox), or none ("").
+  /// exits with `status`, or as `program` (BusyBox).
   void stub_ping6(const std::string& out, const std::string& err = "", int status = 0);
   void ping6(const std::string& program);
   /// Runs the tool under this command (strace ...).
@@ -125,8 +123,6 @@ class ToolRunner {
   const Lab& lab_;
   TempDir out_;
   std::vector<std::string> under_;
-  double seconds_ = 0;
-  long peak_kib_ = 0;
 };
 
 /// The status lines between the summary heading and the page addresses.

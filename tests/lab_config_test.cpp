@@ -25,10 +25,9 @@ TEST(LabConfig, ShellTextInNodeArgumentsIsTakenLiterally) {
     testutil::InNetns in(lab.host_ns());
     const testutil::ChildResult r = testutil::run_child("", [&] {
       std::string got;
-      return request_contr_net_info(lab.node("literal").address.c_str(), 0,
-                                    lab.host_if().c_str(), got)
-                 ? got
-                 : "(no answer)";
+      const bool ok = request_contr_net_info(lab.node("literal").address.c_str(), 0,
+                                             lab.host_if().c_str(), got);
+      return ok ? got : "(no answer)";
     });
     EXPECT_EQ(r.result, body);
   }
@@ -88,8 +87,7 @@ std::string lab_up(const std::string& state, const std::string& prefix_line) {
   const std::string config = testutil::write_temp_file(
       "config", prefix_line + "sim " + testutil::binary_dir() +
                     "/controller_sim\nhost eth0\nnode n1 --no-sim\n");
-  const int status =
-      testutil::status({testutil::source_dir() + "/tools/lab", "up", state, config});
+  const int status = testutil::status({testutil::source_dir() + "/tools/lab", "up", state, config});
   unlink(config.c_str());
   std::string prefix = testutil::read_file(state + "/prefix");
   if (status != 0 || prefix.empty())
@@ -169,8 +167,7 @@ TEST(LabConfig, ServeWaitsForItsOwnSimulator) {
       {.argv = {serve, "serve", lab.state_dir(), "--port", "1202", "--mode", "nonesuch"},
        .keep_orphans = true});
   EXPECT_NE(bad.status, 0);
-  EXPECT_NE(bad.err.find("the host: controller_sim does not listen"), std::string::npos)
-      << bad.err;
+  EXPECT_NE(bad.err.find("the host: controller_sim does not listen"), std::string::npos) << bad.err;
   EXPECT_NE(bad.err.find("usage: controller_sim"), std::string::npos) << bad.err;
   // Its wait for a listener lasts 5 s at the least; an ended simulator is
   // seen within a try or two (well under 2 s, but a loaded machine, the
@@ -185,8 +182,7 @@ TEST(ControllerSim, HelpListsTheModes) {
   EXPECT_EQ(r.err, "");
   for (const char* mode : {"normal", "lf", "raw", "silent", "hang", "keepopen",
                            "drip", "huge", "reset", "refuse", "drop"})
-    EXPECT_NE(r.out.find(std::string(" ") + mode + " "), std::string::npos)
-        << mode;
+    EXPECT_NE(r.out.find(std::string(" ") + mode + " "), std::string::npos) << mode;
   EXPECT_EQ(testutil::status({sim, "--mode", "nonesuch"}), 2);
 }
 

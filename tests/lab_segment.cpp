@@ -11,9 +11,8 @@ std::string bytes(const char* text, size_t size) { return std::string(text, size
 #define BYTES(literal) bytes(literal, sizeof literal - 1)
 
 // 16382 bytes of header, so that the header end straddles the first
-// 16384-byte piece the client reads, then a body of 30000 bytes. Built by
-// appending: GCC 14 at -O2 reports a false out-of-bounds copy for chains
-// of std::string + "literal" (its bug 105651).
+// 16384-byte piece the client reads, then a body of 30000 bytes (appended:
+// GCC bug 105651, see docs/testing.md).
 std::string big_reply() {
   std::string reply = "HTTP/1.1 200 OK\r\nX: ";
   reply.append(16382 - 20, 'h');
@@ -105,8 +104,7 @@ std::string address_line(const std::string& ip, const std::string& mask) {
 const std::string kAdapterAndAddress =
     adapter_line("eth0") + address_line("192.168.1.20", "255.255.255.0");
 const std::string kHeading = "\nОбнаруженные контроллеры:\n";
-const std::string kQuestion =
-    "Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: ";
+const std::string kQuestion = "Открыть ссылки в браузере chromium - введите 'y', иначе ENTER: ";
 const std::string kTail =
     "\nАдрес FBD программирования: <ip_адрес>/get_local_file/fbd.html\n"
     "Адрес для доступа к меню: <ip_адрес>/get_local_file/mal.html\n"

@@ -104,8 +104,7 @@ void private_mounts(const Launch& l) {
     args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   execvp(args[0], args.data());
-  check(false, "cannot run " + argv[0]);
-  _exit(127);
+  fail_in_child("cannot run " + argv[0] + ": " + strerror(errno));
 }
 
 void redirect(const std::string& path, int fd) {

@@ -46,8 +46,7 @@ struct Launch {
 
 struct Outcome {
   std::string out, err;
-  int status = -1;  // exit status, or -1 when a signal ended it
-  int signal = 0;
+  int status = -1, signal = 0;  // exit status (-1: ended by a signal), signal
   double seconds = 0;
   long peak_kib = 0;    // of the largest process it waited for
   std::string command;  // the launch as a command line, for messages

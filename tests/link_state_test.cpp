@@ -8,8 +8,7 @@ namespace {
 /// flags, name.
 std::string address(const std::string& hex, const std::string& flags,
                     const std::string& name = "eth0") {
-  return hex + " 00000002 40 20 " + flags + " " + std::string(8 - name.size(), ' ') +
-         name + "\n";
+  return hex + " 00000002 40 20 " + flags + " " + std::string(8 - name.size(), ' ') + name + "\n";
 }
 
 const std::string kLinkLocal = "fe80000000000000000000fffe000001";

@@ -26,8 +26,7 @@ testutil::ChildResult run_menu(const Menu& menu, const std::string& input) {
     int c;
     while ((c = getc(stdin)) != EOF)
       rest += static_cast<char>(c);
-    return std::string(ok ? "true " : "false ") + std::to_string(index) +
-           " " + chosen + "|" + rest;
+    return std::string(ok ? "true " : "false ") + std::to_string(index) + " " + chosen + "|" + rest;
   });
 }
 

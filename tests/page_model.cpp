@@ -15,15 +15,11 @@ const std::string kHeaderRow =
 std::string cell(const std::string& text) { return "<TD>" + text + "</TD>"; }
 
 std::string url_cell(Address address, const std::string& url) {
-  return address == Address::kLinked
-             ? cell("<a href='http://" + url + "'>" + url + "</a>")
-             : cell(url);
+  return cell(address == Address::kLinked ? "<a href='http://" + url + "'>" + url + "</a>" : url);
 }
 
-std::string first_cells(Address address, const std::string& ip,
-                        bool available) {
-  return cell(ip) +
-         cell(available ? "Контроллер доступен." : "Нет доступа к контр.") +
+std::string first_cells(Address address, const std::string& ip, bool available) {
+  return cell(ip) + cell(available ? "Контроллер доступен." : "Нет доступа к контр.") +
          url_cell(address, ip + "/get_local_file/fbd.html") +
          url_cell(address, ip + "/get_local_file/mal.html");
 }
@@ -31,8 +27,7 @@ std::string first_cells(Address address, const std::string& ip,
 }  // namespace
 
 const std::string kUnconfigured = " сетевые настройки не сконфигурированы";
-const std::string kDiffers =
-    " Ошибка: настроенный адрес не совпадает с реальным.";
+const std::string kDiffers = " Ошибка: настроенный адрес не совпадает с реальным.";
 
 std::string expected_page(const std::string& rows) {
   return s1 + kHeaderRow + rows + "\n</TABLE>\n</BODY>\n</HTML>\n";
@@ -40,12 +35,10 @@ std::string expected_page(const std::string& rows) {
 
 std::string row7(Address address, const std::string& ip, bool available,
                  const std::string& name, const std::string& systems) {
-  return first_cells(address, ip, available) + url_cell(address, ip) +
-         cell(name) + cell(systems);
+  return first_cells(address, ip, available) + url_cell(address, ip) + cell(name) + cell(systems);
 }
 
-std::string row5(Address address, const std::string& ip, bool available,
-                 const std::string& note) {
+std::string row5(Address address, const std::string& ip, bool available, const std::string& note) {
   return first_cells(address, ip, available) + cell(note);
 }
 

@@ -19,14 +19,12 @@ Set parsed(const std::string& output,
 }
 
 TEST(PingParse, Lines) {
-  // Built by appending: GCC 12 and 14 at -O2 report a false out-of-bounds
-  // copy for string(n, c) + "literal" (their bug 105651).
+  // Built by appending: GCC bug 105651, see docs/testing.md.
   std::string overlong_first(600, 'x'), overlong_last = "64 bytes from fe80::3%eth0: x";
   overlong_first += " from fe80::1%eth0: x\n64 bytes from fe80::2%e: x\n";
   overlong_last.append(600, ' ');
   overlong_last += "\n";
-  const std::string heading =
-      "PING ff02::1(ff02::1) from :: eth0: 56 data bytes\n";
+  const std::string heading = "PING ff02::1(ff02::1) from :: eth0: 56 data bytes\n";
   struct Case {
     std::string output;
     Set expected;
@@ -106,8 +104,7 @@ TEST(PingParse, Lines) {
 
 /// The iputils line of an answer from fe80::1:N.
 std::string answer(int n) {
-  return "64 bytes from fe80::1:" + std::to_string(n) +
-         "%eth0: icmp_seq=1 ttl=64 time=0.1 ms\n";
+  return "64 bytes from fe80::1:" + std::to_string(n) + "%eth0: icmp_seq=1 ttl=64 time=0.1 ms\n";
 }
 
 // The first kMaxNeighbours distinct addresses, in the order ping6 printed
@@ -176,8 +173,7 @@ TEST(PingParse, CapturedOutputOfBothUtilities) {
     const std::string output = testutil::read_file(testutil::source_dir() + "/tests/data/" + file);
     ASSERT_NE(output.find("64 bytes from fe80::ff:fe00:103"), std::string::npos) << file;
     EXPECT_EQ(parsed(output), (Set{"fe80::ff:fe00:101", "fe80::ff:fe00:102",
-                                   "fe80::ff:fe00:103", "fe80::ff:fe00:1"}))
-        << file;
+                                   "fe80::ff:fe00:103", "fe80::ff:fe00:1"})) << file;
   }
 }
 
@@ -186,10 +182,7 @@ TEST(ShellQuote, OneWordForTheShell) {
     std::string word;
     std::string quoted;
   } cases[] = {
-      {"eth0", "'eth0'"},
-      {"", "''"},
-      {"a'b", "'a'\\''b'"},
-      {"x;touch y", "'x;touch y'"},
+      {"eth0", "'eth0'"}, {"", "''"}, {"a'b", "'a'\\''b'"}, {"x;touch y", "'x;touch y'"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(shell_quote(c.word), c.quoted);
@@ -213,10 +206,8 @@ TEST(PingFailure, OnlyAFailedPingThatFoundNothingIsReported) {
       {126 << 8, false, "error:ping6 exit status 126"},
       {127 << 8, false, "error:ping6 exit status 127"},
       {255 << 8, false, "error:ping6 exit status 255"},
-      {SIGTERM, false, "error:ping6 signal 15"},
-      {SIGKILL, false, "error:ping6 signal 9"},
-      {2 << 8, true, ""},
-      {SIGTERM, true, ""},
+      {SIGTERM, false, "error:ping6 signal 15"},  {SIGKILL, false, "error:ping6 signal 9"},
+      {2 << 8, true, ""},                         {SIGTERM, true, ""},
       {-1, false, ""},  // pclose itself failed: nothing known to report
   };
   for (const Case& c : cases)
@@ -228,9 +219,7 @@ TEST(Exec, GivesTheOutputWholeAndTheStatus) {
   EXPECT_EQ(exec("echo out; exit 3", &status), "out\n");
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 3);
-  // Longer lines than a read takes, whole. (Built by appending: GCC 14 at
-  // -O2 reports a false out-of-bounds copy for string(n, c) + "literal",
-  // its bug 105651.)
+  // Longer lines than a read takes, whole (appended: GCC bug 105651).
   std::string expected(299, '0');
   expected += "7\nend";
   EXPECT_EQ(exec("printf '%0300d\\nend' 7"), expected);

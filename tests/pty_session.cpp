@@ -10,15 +10,11 @@
 
 namespace testutil {
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
 
-double since(Clock::time_point start) {
+static double since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
-
-}  // namespace
 
 PtySession::PtySession(const Launch& launch, unsigned short columns) {
   winsize size{24, columns, 0, 0};

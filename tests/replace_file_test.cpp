@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <set>
 
 #include "files.h"
 #include "launch.h"
@@ -19,16 +18,7 @@ namespace {
 
 class ReplaceFile : public ::testing::Test {
  protected:
-  /// The names in the folder, sorted, one a line.
-  std::string listing() const {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_))
-      names.insert(entry.path().filename());
-    std::string text;
-    for (const std::string& name : names)
-      text += name + "\n";
-    return text;
-  }
+  std::string listing() const { return testutil::names_in(dir_); }
   const testutil::TempDir folder_;
   const std::string dir_ = folder_.path(), path_ = folder_ / "disc734.html";
 };

@@ -145,8 +145,7 @@ TEST(Scripts, TheTreeIsHandedBackWithoutFollowingLinks) {
   };
   for (const Case& c : cases) {
     struct stat st {};
-    ASSERT_EQ(c.follow ? stat(c.path.c_str(), &st) : lstat(c.path.c_str(), &st), 0)
-        << c.path;
+    ASSERT_EQ(c.follow ? stat(c.path.c_str(), &st) : lstat(c.path.c_str(), &st), 0) << c.path;
     EXPECT_EQ(st.st_uid, c.owner) << c.path;
   }
 }

@@ -1,10 +1,9 @@
 #ifndef CONTR_DISCOVERY_TESTS_TEXT_CHECK_H_
 #define CONTR_DISCOVERY_TESTS_TEXT_CHECK_H_
 
-// What a terminal may receive from a device, and how a terminal lays text
-// out, checked by a decoder of the tests' own so that they and the fuzz
-// targets do not take the filter's word for it. Header-only: the fuzz
-// targets use it without GoogleTest.
+// What a terminal may receive from a device, checked by a decoder of the
+// tests' own so that they and the fuzz targets do not take the filter's
+// word for it. Header-only: the fuzz targets use it without GoogleTest.
 
 #include <algorithm>
 #include <cstddef>
