@@ -12,34 +12,35 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-/// A pipe that never becomes readable, to wait on.
-struct QuietPipe {
+/// poll_unless_interrupted() for `ms` on a pipe that never becomes
+/// readable: its result, errno as it left it, and in `took` the seconds it
+/// waited.
+int quiet_poll(int ms, double& took) {
   int fds[2];
-  QuietPipe() {
-    if (pipe(fds) != 0)
-      fds[0] = fds[1] = -1;
-  }
-  ~QuietPipe() {
-    close(fds[0]);
-    close(fds[1]);
-  }
-};
+  if (pipe(fds) != 0)
+    return -2;
+  pollfd p{fds[0], POLLIN, 0};
+  const auto start = Clock::now();
+  const int n = poll_unless_interrupted(&p, 1, ms);
+  const int err = errno;
+  took = std::chrono::duration<double>(Clock::now() - start).count();
+  close(fds[0]);
+  close(fds[1]);
+  errno = err;
+  return n;
+}
 
 TEST(SweepInterrupt, EndsAWaitAndOnlyOnce) {
   const testutil::ChildResult r = testutil::run_child("", [] {
     std::string log;
-    QuietPipe quiet;
-    pollfd p{quiet.fds[0], POLLIN, 0};
-
     arm_sweep_interrupt();
     log += sweep_interrupted() ? "set " : "clear ";
     // A Ctrl-C that came before the wait still ends it at once.
     raise(SIGINT);
     log += sweep_interrupted() ? "set " : "clear ";
-    const auto start = Clock::now();
-    const int n = poll_unless_interrupted(&p, 1, 3000);
+    double took = 0;
+    const int n = quiet_poll(3000, took);
     const int err = errno;
-    const double took = std::chrono::duration<double>(Clock::now() - start).count();
     log += std::to_string(n) + (err == EINTR ? " EINTR " : " other ");
     log += took < 1.0 ? "at-once " : "waited ";
 
@@ -60,8 +61,6 @@ TEST(SweepInterrupt, EndsAWaitAndOnlyOnce) {
 TEST(SweepInterrupt, OtherSignalsAndTimeouts) {
   const testutil::ChildResult r = testutil::run_child("", [] {
     std::string log;
-    QuietPipe quiet;
-    pollfd p{quiet.fds[0], POLLIN, 0};
     arm_sweep_interrupt();
     // Another signal that interrupts the wait is ridden out: the bound
     // still holds, no earlier and not cut short.
@@ -69,9 +68,8 @@ TEST(SweepInterrupt, OtherSignalsAndTimeouts) {
     alarm_action.sa_handler = [](int) {};
     sigaction(SIGALRM, &alarm_action, nullptr);
     alarm(1);
-    const auto start = Clock::now();
-    const int n = poll_unless_interrupted(&p, 1, 1500);
-    const double took = std::chrono::duration<double>(Clock::now() - start).count();
+    double took = 0;
+    const int n = quiet_poll(1500, took);
     log += std::to_string(n) + (took >= 1.4 && took < 2.5 ? " bound " : " off ");
     log += sweep_interrupted() ? "set" : "clear";
     disarm_sweep_interrupt();
@@ -105,16 +103,11 @@ TEST(SweepInterrupt, TheActionBeforeTheSweepIsKept) {
       struct sigaction now {};
       sigaction(SIGINT, nullptr, &now);
       log += now.sa_handler == SIG_IGN ? "ignored " : "armed ";
-      if (now.sa_handler == SIG_IGN) {
-        raise(SIGINT);
-        log += sweep_interrupted() ? "set " : "clear ";
-        QuietPipe quiet;
-        pollfd p{quiet.fds[0], POLLIN, 0};
-        log += std::to_string(poll_unless_interrupted(&p, 1, 100)) + " ";
-      } else {
-        raise(SIGINT);
-        log += sweep_interrupted() ? "set " : "clear ";
-      }
+      raise(SIGINT);
+      log += sweep_interrupted() ? "set " : "clear ";
+      double took = 0;
+      if (now.sa_handler == SIG_IGN)
+        log += std::to_string(quiet_poll(100, took)) + " ";
       disarm_sweep_interrupt();
       sigaction(SIGINT, nullptr, &now);
       log += now.sa_handler == c.before ? "after:same" : "after:other";

@@ -231,7 +231,7 @@ Captured in_child(const std::string& input, const std::function<void(int)>& body
 
 Outcome run(const Launch& l) {
   Outcome o;
-  o.command = (l.netns.empty() ? "" : "ip netns exec " + l.netns + " ") +
+  o.command = (l.netns.empty() ? "" : "(in network namespace " + l.netns + ") ") +
               (l.env.empty() ? "" : "env " + joined(l.env) + " ") + joined(l.argv) +
               (l.stdout_through.empty() ? "" : " | " + joined(l.stdout_through));
   int done[2];

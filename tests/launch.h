@@ -1,9 +1,9 @@
 #ifndef CONTR_DISCOVERY_TESTS_LAUNCH_H_
 #define CONTR_DISCOVERY_TESTS_LAUNCH_H_
 
-// Starting processes from argument lists: what a shell line would say with
-// "ip netns exec", "unshare -m", env, redirections and a pipe, said as
-// data and done in the child before exec, so that nothing is quoted.
+// Starting processes from argument lists: namespaces, private mounts, the
+// environment, redirections and a pipe are data, set up in the child before
+// exec, so that nothing is quoted.
 
 #include <functional>
 #include <string>
