@@ -17,8 +17,8 @@ using testutil::sorted;
 using Screen = std::vector<std::string>;
 
 const std::string kC1 = "192.168.1.10 'контроллер доступен' K1\tS1";
-const std::string kC2 = "10.0.0.5 'нет доступа к контроллеру' (ip_pc & mask_contr) != "
-    "(ip_contr & mask_contr) K2\tS2";
+const std::string kC2 =
+    "10.0.0.5 'нет доступа к контроллеру' (ip_pc & mask_contr) != (ip_contr & mask_contr) K2\tS2";
 // The same at 40 columns, broken and laid out by the terminal.
 const std::string kC1at40 = "192.168.1.10 'контроллер доступен' K1\n  S1";
 const std::string kC2at40 =
